@@ -1,0 +1,33 @@
+#include "converter/clock.h"
+
+#include <thread>
+
+TimePoint SteadyClock::Now()
+{
+    return std::chrono::steady_clock::now();
+}
+
+void SteadyClock::WaitUntil(TimePoint t)
+{
+    // The system's sleep is coarse (a scheduler tick on some systems), so sleep for all but the
+    // last two milliseconds and yield through the rest: a simulated 2 ms exchange stays 2 ms.
+    constexpr auto margin = std::chrono::milliseconds(2);
+    auto now = Now();
+    if (t - now > margin) {
+        std::this_thread::sleep_for(t - now - margin);
+    }
+    while (Now() < t) {
+        std::this_thread::yield();
+    }
+}
+
+Clock& MonotonicClock()
+{
+    static SteadyClock clock;
+    return clock;
+}
+
+double SecondsBetween(TimePoint from, TimePoint to)
+{
+    return std::chrono::duration<double>(to - from).count();
+}

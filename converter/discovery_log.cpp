@@ -1,0 +1,82 @@
+#include "converter/discovery_log.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <cstring>
+
+#if !defined(_WIN32)
+extern char** environ;
+
+namespace {
+
+bool NamesMatch(const char* entry, const char* name, std::size_t nameLength)
+{
+    for (std::size_t i = 0; i < nameLength; ++i) {
+        if (std::tolower(static_cast<unsigned char>(entry[i])) !=
+            std::tolower(static_cast<unsigned char>(name[i]))) {
+            return false;
+        }
+    }
+    return entry[nameLength] == '=';
+}
+
+}  // namespace
+#endif
+
+DiscoveryLog& TheDiscoveryLog()
+{
+    static DiscoveryLog log;
+    return log;
+}
+
+const char* FindEnvironmentValue(const char* name)
+{
+#if defined(_WIN32)
+    // The C runtime of Windows already matches environment names without regard to case.
+    return std::getenv(name);
+#else
+    const std::size_t nameLength = std::strlen(name);
+    for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+        if (std::strlen(*entry) > nameLength && NamesMatch(*entry, name, nameLength)) {
+            return *entry + nameLength + 1;
+        }
+    }
+    return nullptr;
+#endif
+}
+
+std::optional<std::string> DiscoveryLogPath(const char* tempValue)
+{
+    if (tempValue == nullptr) {
+        return std::nullopt;
+    }
+    std::string path = std::string(tempValue) + DISCOVERY_LOG_FILE_NAME;
+    if (path.size() + 1 > DISCOVERY_LOG_PATH_CAPACITY) {
+        return std::nullopt;
+    }
+    return path;
+}
+
+void LogDiscovery(const char* text)
+{
+    DiscoveryLog& log = TheDiscoveryLog();
+    if (log.firstUse) {
+        log.firstUse = false;
+        if (auto path = DiscoveryLogPath(FindEnvironmentValue("TEMP"))) {
+            // Text mode: lines end in CR LF on Windows.
+            log.stream = std::fopen(path->c_str(), "w");
+        }
+    }
+    if (log.stream != nullptr) {
+        std::fprintf(log.stream, "%s\n", text);
+    }
+}
+
+void CloseDiscoveryLog()
+{
+    DiscoveryLog& log = TheDiscoveryLog();
+    if (log.stream != nullptr) {
+        std::fclose(log.stream);
+        log.stream = nullptr;
+    }
+}

@@ -1,0 +1,253 @@
+#include "converter/win32_hid_bus.h"
+
+#include <windows.h>
+
+#include <setupapi.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+
+// MinGW's HID header declares its functions without C linkage of their own.
+extern "C" {
+#include <hidsdi.h>
+}
+
+namespace {
+
+// An owned Win32 handle that closes itself.
+class OwnedHandle {
+public:
+    OwnedHandle() = default;
+    explicit OwnedHandle(HANDLE handle) : handle_(handle) {}
+    ~OwnedHandle() { Reset(); }
+    OwnedHandle(const OwnedHandle&) = delete;
+    OwnedHandle& operator=(const OwnedHandle&) = delete;
+    OwnedHandle(OwnedHandle&& other) noexcept : handle_(other.Release()) {}
+    OwnedHandle& operator=(OwnedHandle&& other) noexcept
+    {
+        if (this != &other) {
+            Reset();
+            handle_ = other.Release();
+        }
+        return *this;
+    }
+
+    HANDLE Get() const { return handle_; }
+    bool Valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
+    HANDLE Release()
+    {
+        HANDLE handle = handle_;
+        handle_ = nullptr;
+        return handle;
+    }
+    void Reset()
+    {
+        if (Valid()) {
+            CloseHandle(handle_);
+        }
+        handle_ = nullptr;
+    }
+
+private:
+    HANDLE handle_ = nullptr;
+};
+
+DWORD MillisecondsUntil(Clock& clock, TimePoint deadline)
+{
+    const auto remaining = std::chrono::ceil<std::chrono::milliseconds>(deadline - clock.Now()).count();
+    return static_cast<DWORD>(std::clamp<long long>(remaining, 0, 0x7FFFFFFF));
+}
+
+class Win32HidDevice final : public HidDevice {
+public:
+    Win32HidDevice(OwnedHandle device, OwnedHandle writeDone, OwnedHandle readDone, Clock& clock)
+        : device_(std::move(device)), writeDone_(std::move(writeDone)), readDone_(std::move(readDone)), clock_(clock)
+    {
+    }
+
+    bool GetAttributes(HidAttributes& attributes) override
+    {
+        HIDD_ATTRIBUTES read{};
+        read.Size = sizeof(read);
+        if (!HidD_GetAttributes(device_.Get(), &read)) {
+            return false;
+        }
+        attributes.vendorId = read.VendorID;
+        attributes.productId = read.ProductID;
+        return true;
+    }
+
+    bool GetReportLengths(HidReportLengths& lengths) override
+    {
+        PHIDP_PREPARSED_DATA preparsed = nullptr;
+        if (!HidD_GetPreparsedData(device_.Get(), &preparsed)) {
+            return false;
+        }
+        HIDP_CAPS caps{};
+        const NTSTATUS status = HidP_GetCaps(preparsed, &caps);
+        HidD_FreePreparsedData(preparsed);
+        if (status != HIDP_STATUS_SUCCESS) {
+            return false;
+        }
+        lengths.inputReportByteLength = caps.InputReportByteLength;
+        lengths.outputReportByteLength = caps.OutputReportByteLength;
+        return true;
+    }
+
+    IoResult WriteReport(const std::uint8_t* report, std::size_t length, TimePoint deadline) override
+    {
+        OVERLAPPED overlapped{};
+        overlapped.hEvent = writeDone_.Get();
+        ResetEvent(overlapped.hEvent);
+        const BOOL started = WriteFile(device_.Get(), report, static_cast<DWORD>(length), nullptr, &overlapped);
+        DWORD written = 0;
+        const IoResult result = Finish(started, overlapped, deadline, written);
+        // A HID write counts the report ID byte too: a short count is a failure.
+        if (result == IoResult::Completed && written != length) {
+            return IoResult::Failed;
+        }
+        return result;
+    }
+
+    IoResult ReadReport(std::uint8_t* buffer, std::size_t length, TimePoint deadline, std::size_t& bytesRead) override
+    {
+        OVERLAPPED overlapped{};
+        overlapped.hEvent = readDone_.Get();
+        ResetEvent(overlapped.hEvent);
+        const BOOL started = ReadFile(device_.Get(), buffer, static_cast<DWORD>(length), nullptr, &overlapped);
+        DWORD read = 0;
+        const IoResult result = Finish(started, overlapped, deadline, read);
+        bytesRead = result == IoResult::Completed ? read : 0;
+        return result;
+    }
+
+    void FlushInput() override { HidD_FlushQueue(device_.Get()); }
+
+private:
+    // Waits for an overlapped operation up to the deadline. One that is still pending then is
+    // cancelled, and its completion collected, so the caller's buffer is not written behind its back.
+    IoResult Finish(BOOL started, OVERLAPPED& overlapped, TimePoint deadline, DWORD& transferred)
+    {
+        if (!started && GetLastError() != ERROR_IO_PENDING) {
+            return IoResult::Failed;
+        }
+        if (WaitForSingleObject(overlapped.hEvent, MillisecondsUntil(clock_, deadline)) != WAIT_OBJECT_0) {
+            CancelIo(device_.Get());
+            // The operation may have completed after all, between the wait and the cancel.
+            if (GetOverlappedResult(device_.Get(), &overlapped, &transferred, TRUE)) {
+                return IoResult::Completed;
+            }
+            return IoResult::TimedOut;
+        }
+        return GetOverlappedResult(device_.Get(), &overlapped, &transferred, FALSE) ? IoResult::Completed
+                                                                                    : IoResult::Failed;
+    }
+
+    OwnedHandle device_;
+    OwnedHandle writeDone_;
+    OwnedHandle readDone_;
+    Clock& clock_;
+};
+
+class Win32HidBus final : public HidBus {
+public:
+    explicit Win32HidBus(Clock& clock) : clock_(clock) {}
+    ~Win32HidBus() override { CloseInterfaceList(); }
+    Win32HidBus(const Win32HidBus&) = delete;
+    Win32HidBus& operator=(const Win32HidBus&) = delete;
+
+    bool OpenInterfaceList() override
+    {
+        HidD_GetHidGuid(&hidGuid_);
+        interfaces_ = SetupDiGetClassDevsA(&hidGuid_, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+        if (interfaces_ == INVALID_HANDLE_VALUE) {
+            return false;
+        }
+        current_ = SP_DEVICE_INTERFACE_DATA{};
+        current_.cbSize = sizeof(current_);
+        return true;
+    }
+
+    void CloseInterfaceList() override
+    {
+        if (interfaces_ != INVALID_HANDLE_VALUE) {
+            SetupDiDestroyDeviceInfoList(interfaces_);
+            interfaces_ = INVALID_HANDLE_VALUE;
+        }
+    }
+
+    StepResult EnumerateInterface(std::uint32_t index) override
+    {
+        if (SetupDiEnumDeviceInterfaces(interfaces_, nullptr, &hidGuid_, index, &current_)) {
+            return {true, 0};
+        }
+        return {false, GetLastError()};
+    }
+
+    StepResult QueryDetailSize(std::uint32_t, std::uint32_t& requiredSize) override
+    {
+        DWORD size = 0;
+        if (SetupDiGetDeviceInterfaceDetailA(interfaces_, &current_, nullptr, 0, &size, nullptr)) {
+            return {true, 0};
+        }
+        const DWORD error = GetLastError();
+        requiredSize = size;
+        return {false, error};
+    }
+
+    DetailOutcome QueryDetail(std::uint32_t, std::uint32_t requiredSize, std::string& devicePath,
+                              std::uint32_t& error) override
+    {
+        using Detail = SP_DEVICE_INTERFACE_DETAIL_DATA_A;
+        const std::size_t size = std::max<std::size_t>(requiredSize, sizeof(Detail));
+        auto* detail = static_cast<Detail*>(std::calloc(1, size));
+        if (detail == nullptr) {
+            return DetailOutcome::OutOfMemory;
+        }
+        // The size field holds the size of the record's fixed part, not of the allocation.
+        detail->cbSize = sizeof(Detail);
+        DetailOutcome outcome = DetailOutcome::Filled;
+        if (SetupDiGetDeviceInterfaceDetailA(interfaces_, &current_, detail, static_cast<DWORD>(size), nullptr,
+                                             nullptr)) {
+            devicePath = detail->DevicePath;
+        } else {
+            error = GetLastError();
+            outcome = DetailOutcome::Failed;
+        }
+        std::free(detail);
+        return outcome;
+    }
+
+    std::unique_ptr<HidDevice> OpenDevice(const std::string& devicePath, std::uint32_t& error) override
+    {
+        // Opened for overlapped I/O, so that every write and read can be given a deadline.
+        OwnedHandle device(CreateFileA(devicePath.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                       FILE_FLAG_OVERLAPPED, nullptr));
+        if (!device.Valid()) {
+            error = GetLastError();
+            return nullptr;
+        }
+        OwnedHandle writeDone(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+        OwnedHandle readDone(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+        if (!writeDone.Valid() || !readDone.Valid()) {
+            error = GetLastError();
+            return nullptr;
+        }
+        return std::make_unique<Win32HidDevice>(std::move(device), std::move(writeDone), std::move(readDone), clock_);
+    }
+
+private:
+    Clock& clock_;
+    GUID hidGuid_{};
+    HDEVINFO interfaces_ = INVALID_HANDLE_VALUE;
+    SP_DEVICE_INTERFACE_DATA current_{};
+};
+
+}  // namespace
+
+std::unique_ptr<HidBus> MakeWin32HidBus(Clock& clock)
+{
+    return std::make_unique<Win32HidBus>(clock);
+}

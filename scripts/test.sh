@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# Builds and tests everything, from a fresh Debian machine on: installs what is missing, builds
+# the native core (plain and under AddressSanitizer/UndefinedBehaviorSanitizer) and the Windows
+# build, runs the native tests and the Windows tests under Wine, and ends with the totals.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+
+jobs=$(nproc)
+presets=(native native-asan windows)
+for preset in "${presets[@]}"; do
+    echo "=== building $preset"
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset" -j"$jobs"
+done
+
+passed=0
+failed=0
+status=0
+summaries=()
+for preset in "${presets[@]}"; do
+    echo "=== testing $preset"
+    log=build/$preset/ctest-summary.log
+    set +e
+    ctest --preset "$preset" -j"$jobs" 2>&1 | tee "$log"
+    rc=${PIPESTATUS[0]}
+    set -e
+    [ "$rc" -eq 0 ] || status=1
+    line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$log" | tail -n 1 || true)
+    if [ -z "$line" ]; then
+        summaries+=("$preset: no test summary")
+        status=1
+        continue
+    fi
+    total=$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line")
+    bad=$(sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/' <<<"$line")
+    passed=$((passed + total - bad))
+    failed=$((failed + bad))
+    summaries+=("$preset: $line")
+done
+
+echo "=== summary"
+printf '%s\n' "${summaries[@]}"
+echo "$passed passed, $failed failed"
+exit "$status"

@@ -1,0 +1,164 @@
+#include "simulator/simulated_hid_bus.h"
+
+#include "converter/converter_link.h"
+
+namespace {
+
+constexpr std::uint32_t DETAIL_RECORD_FIXED_PART = 8;
+
+class SimulatedHandle final : public HidDevice {
+public:
+    SimulatedHandle(const SimulatedInterface& device, std::shared_ptr<int> handlesOpen)
+        : device_(device), handlesOpen_(std::move(handlesOpen))
+    {
+        ++*handlesOpen_;
+    }
+    ~SimulatedHandle() override { --*handlesOpen_; }
+    SimulatedHandle(const SimulatedHandle&) = delete;
+    SimulatedHandle& operator=(const SimulatedHandle&) = delete;
+
+    bool GetAttributes(HidAttributes& attributes) override
+    {
+        if (device_.fault == SearchFault::Attributes) {
+            return false;
+        }
+        attributes = device_.attributes;
+        return true;
+    }
+
+    bool GetReportLengths(HidReportLengths& lengths) override
+    {
+        if (device_.fault == SearchFault::Capabilities) {
+            return false;
+        }
+        lengths = device_.converter
+                      ? HidReportLengths{device_.converter->InputReportLength(), device_.converter->OutputReportLength()}
+                      : device_.lengths;
+        return true;
+    }
+
+    IoResult WriteReport(const std::uint8_t* report, std::size_t length, TimePoint deadline) override
+    {
+        return device_.converter ? device_.converter->Receive(report, length, deadline) : IoResult::Failed;
+    }
+
+    IoResult ReadReport(std::uint8_t* buffer, std::size_t length, TimePoint deadline, std::size_t& bytesRead) override
+    {
+        bytesRead = 0;
+        return device_.converter ? device_.converter->Deliver(buffer, length, deadline, bytesRead)
+                                 : IoResult::Failed;
+    }
+
+    void FlushInput() override
+    {
+        if (device_.converter) {
+            device_.converter->DropArrivedReports();
+        }
+    }
+
+private:
+    SimulatedInterface device_;
+    std::shared_ptr<int> handlesOpen_;
+};
+
+}  // namespace
+
+std::string SimulatedHidBus::DevicePath(std::uint32_t index)
+{
+    return "\\\\?\\hid#simulated&" + std::to_string(index);
+}
+
+const SimulatedInterface* SimulatedHidBus::At(std::uint32_t index) const
+{
+    return index < interfaces.size() ? &interfaces[index] : nullptr;
+}
+
+bool SimulatedHidBus::OpenInterfaceList()
+{
+    if (listFails) {
+        return false;
+    }
+    ++listsOpen_;
+    return true;
+}
+
+void SimulatedHidBus::CloseInterfaceList()
+{
+    --listsOpen_;
+}
+
+StepResult SimulatedHidBus::EnumerateInterface(std::uint32_t index)
+{
+    const SimulatedInterface* device = At(index);
+    if (device == nullptr) {
+        return {false, ERROR_CODE_NO_MORE_ITEMS};
+    }
+    if (device->fault == SearchFault::Enumerate) {
+        return {false, device->error};
+    }
+    return {true, 0};
+}
+
+StepResult SimulatedHidBus::QueryDetailSize(std::uint32_t index, std::uint32_t& requiredSize)
+{
+    const SimulatedInterface* device = At(index);
+    if (device == nullptr) {
+        return {false, ERROR_CODE_NO_MORE_ITEMS};
+    }
+    if (device->fault == SearchFault::DetailSizeSucceeds) {
+        return {true, 0};
+    }
+    if (device->fault == SearchFault::DetailSize) {
+        return {false, device->error};
+    }
+    requiredSize = static_cast<std::uint32_t>(DevicePath(index).size() + 1 + DETAIL_RECORD_FIXED_PART);
+    return {false, ERROR_CODE_INSUFFICIENT_BUFFER};
+}
+
+DetailOutcome SimulatedHidBus::QueryDetail(std::uint32_t index, std::uint32_t requiredSize, std::string& devicePath,
+                                           std::uint32_t& error)
+{
+    const SimulatedInterface* device = At(index);
+    if (device == nullptr) {
+        error = ERROR_CODE_NO_MORE_ITEMS;
+        return DetailOutcome::Failed;
+    }
+    if (device->fault == SearchFault::DetailAllocation) {
+        return DetailOutcome::OutOfMemory;
+    }
+    if (device->fault == SearchFault::Detail) {
+        error = device->error;
+        return DetailOutcome::Failed;
+    }
+    devicePath = DevicePath(index);
+    if (requiredSize < devicePath.size() + 1 + DETAIL_RECORD_FIXED_PART) {
+        error = ERROR_CODE_INSUFFICIENT_BUFFER;
+        return DetailOutcome::Failed;
+    }
+    return DetailOutcome::Filled;
+}
+
+std::unique_ptr<HidDevice> SimulatedHidBus::OpenDevice(const std::string& devicePath, std::uint32_t& error)
+{
+    for (std::uint32_t index = 0; index < interfaces.size(); ++index) {
+        if (DevicePath(index) != devicePath) {
+            continue;
+        }
+        if (interfaces[index].fault == SearchFault::Open) {
+            error = interfaces[index].error;
+            return nullptr;
+        }
+        ++devicesOpened_;
+        return std::make_unique<SimulatedHandle>(interfaces[index], handlesOpen_);
+    }
+    error = 2;  // the file was not found
+    return nullptr;
+}
+
+void PopulateTypicalBus(SimulatedHidBus& bus, std::shared_ptr<SimulatedConverter> converter)
+{
+    bus.interfaces.clear();
+    bus.interfaces.push_back({OTHER_DEVICE_ATTRIBUTES, nullptr, SearchFault::None, 0, {9, 9}});
+    bus.interfaces.push_back({{CONVERTER_VENDOR_ID, CONVERTER_PRODUCT_ID}, std::move(converter), SearchFault::None, 0,
+                              {}});
+}

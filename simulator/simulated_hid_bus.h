@@ -1,0 +1,66 @@
+#pragma once
+
+// A simulated HID bus: a list of device interfaces in member-index order, some of them converters,
+// with failures of any search step to order.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "converter/hid_access.h"
+#include "simulator/simulated_converter.h"
+
+enum class SearchFault {
+    None,
+    Enumerate,           // enumerating the interface fails with `error`
+    DetailSizeSucceeds,  // the detail size query succeeds where it should fail
+    DetailSize,          // the detail size query fails with `error`
+    DetailAllocation,    // the detail record cannot be allocated
+    Detail,              // the detail query fails with `error`
+    Open,                // opening the device fails with `error`
+    Attributes,          // the attributes cannot be read
+    Capabilities,        // the capabilities cannot be read
+};
+
+struct SimulatedInterface {
+    HidAttributes attributes;
+    std::shared_ptr<SimulatedConverter> converter;  // none: some other HID device
+    SearchFault fault = SearchFault::None;
+    std::uint32_t error = 0;
+    HidReportLengths lengths{9, 9};  // of another device; a converter tells its own
+};
+
+class SimulatedHidBus final : public HidBus {
+public:
+    std::vector<SimulatedInterface> interfaces;
+    bool listFails = false;  // the list of interfaces cannot be made
+
+    // Bookkeeping the tests look at.
+    int ListsOpen() const { return listsOpen_; }
+    int HandlesOpen() const { return *handlesOpen_; }
+    int DevicesOpened() const { return devicesOpened_; }
+
+    // The device path of the interface at index.
+    static std::string DevicePath(std::uint32_t index);
+
+    bool OpenInterfaceList() override;
+    void CloseInterfaceList() override;
+    StepResult EnumerateInterface(std::uint32_t index) override;
+    StepResult QueryDetailSize(std::uint32_t index, std::uint32_t& requiredSize) override;
+    DetailOutcome QueryDetail(std::uint32_t index, std::uint32_t requiredSize, std::string& devicePath,
+                              std::uint32_t& error) override;
+    std::unique_ptr<HidDevice> OpenDevice(const std::string& devicePath, std::uint32_t& error) override;
+
+private:
+    const SimulatedInterface* At(std::uint32_t index) const;
+
+    int listsOpen_ = 0;
+    int devicesOpened_ = 0;
+    std::shared_ptr<int> handlesOpen_ = std::make_shared<int>(0);
+};
+
+// A bus with one other HID device at index 0 and the converter at index 1.
+void PopulateTypicalBus(SimulatedHidBus& bus, std::shared_ptr<SimulatedConverter> converter);
+
+inline constexpr HidAttributes OTHER_DEVICE_ATTRIBUTES{0x046D, 0xC077};
