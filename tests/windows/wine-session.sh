@@ -40,6 +40,10 @@ start)
         echo "creating the Wine prefix in $WINEPREFIX"
         "$WINE" wineboot -i >"$session/wineboot.log" 2>&1 < /dev/null
         "$WINESERVER" -w
+        # Without a window manager on the virtual display, Wine would wait two seconds for one
+        # whenever a managed window is hidden or destroyed.
+        "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$session/wineboot.log" 2>&1 < /dev/null
+        "$WINESERVER" -w
     fi
     setsid "$WINESERVER" -p >"$session/wineserver.log" 2>&1 < /dev/null
     # Wine's first program starts its services, which keep the output of that program open:

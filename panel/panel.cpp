@@ -1,0 +1,110 @@
+#include "panel/panel.h"
+
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+namespace {
+
+struct Placement {
+    int x;
+    int y;
+    int width;
+    int height;
+};
+
+HWND CreateChild(HWND parent, HINSTANCE instance, const char* className, const char* text, DWORD style,
+                 Placement at, int id)
+{
+    return CreateWindowExA(0, className, text, WS_CHILD | WS_VISIBLE | style, at.x, at.y, at.width, at.height, parent,
+                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+}
+
+HWND CreateLabel(HWND parent, HINSTANCE instance, const char* text, Placement at, bool centred)
+{
+    return CreateChild(parent, instance, "static", text, centred ? SS_CENTER : SS_LEFT, at, ID_STATIC_LABEL);
+}
+
+HWND CreateEditBox(HWND parent, HINSTANCE instance, const char* text, const PanelRect& rect, int id)
+{
+    // No border, no automatic scrolling: the main window paints a sunken frame around the box.
+    return CreateChild(parent, instance, "edit", text, ES_MULTILINE | ES_WANTRETURN,
+                       {rect.left, rect.top, rect.Width(), rect.Height()}, id);
+}
+
+HWND CreateButton(HWND parent, HINSTANCE instance, const char* text, Placement at, int id)
+{
+    return CreateChild(parent, instance, "button", text, BS_PUSHBUTTON | BS_CENTER | BS_VCENTER, at, id);
+}
+
+std::unique_ptr<Fader> CreateFader(HWND parent, HINSTANCE instance, const char* label, int id, Placement at)
+{
+    std::unique_ptr<Fader> fader(new (std::nothrow) Fader(parent, instance));
+    if (fader) {
+        fader->SetLabel(label);
+        fader->Create(id, at.x, at.y, at.width, at.height);
+    }
+    return fader;
+}
+
+bool CreateSceneRow(HWND parent, HINSTANCE instance, std::array<std::unique_ptr<Fader>, PANEL_CHANNELS>& row,
+                    int firstId, int y)
+{
+    for (int channel = 0; channel < PANEL_CHANNELS; ++channel) {
+        char label[12];
+        std::snprintf(label, sizeof(label), "%d", channel + 1);
+        auto& fader = row[static_cast<std::size_t>(channel)];
+        fader = CreateFader(parent, instance, label, firstId + channel, {10 + 55 * channel, y, 50, 240});
+        if (!fader) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+PanelState& ThePanel()
+{
+    static PanelState panel;
+    return panel;
+}
+
+void Record(RecordedText& recorded, const char* text)
+{
+    recorded.fill('\0');
+    std::strncpy(recorded.data(), text, recorded.size() - 1);
+}
+
+bool BuildPanel(HWND mainWindow)
+{
+    PanelState& panel = ThePanel();
+    HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(mainWindow, GWLP_HINSTANCE));
+
+    panel.labels[0] = CreateLabel(mainWindow, instance, "A Faders", {10, 2, 70, 18}, false);
+    if (!CreateSceneRow(mainWindow, instance, panel.sceneA, ID_SCENE_A_FIRST, 20)) {
+        return false;
+    }
+    panel.labels[1] = CreateLabel(mainWindow, instance, "B Faders", {10, 262, 70, 18}, false);
+    if (!CreateSceneRow(mainWindow, instance, panel.sceneB, ID_SCENE_B_FIRST, 280)) {
+        return false;
+    }
+    panel.master = CreateFader(mainWindow, instance, "Master", ID_MASTER, {711, 280, 60, 240});
+    if (!panel.master) {
+        return false;
+    }
+    panel.labels[2] = CreateLabel(mainWindow, instance, "A", {693, 287, 15, 18}, true);
+    panel.labels[3] = CreateLabel(mainWindow, instance, "B", {693, 478, 15, 18}, true);
+
+    panel.labels[4] = CreateLabel(mainWindow, instance, "Fade Time (sec)", {688, 19, 100, 18}, true);
+    panel.fadeEdit = CreateEditBox(mainWindow, instance, INITIAL_FADE_TEXT, fadeEditRect, ID_FADE_TIME);
+    Record(panel.recordedFadeText, INITIAL_FADE_TEXT);
+
+    panel.labels[5] = CreateLabel(mainWindow, instance, "Preset", {688, 89, 100, 18}, true);
+    panel.presetEdit = CreateEditBox(mainWindow, instance, INITIAL_PRESET_TEXT, presetEditRect, ID_PRESET);
+    Record(panel.recordedPresetText, INITIAL_PRESET_TEXT);
+
+    panel.saveButton = CreateButton(mainWindow, instance, "SAVE", {708, 150, 65, 35}, ID_SAVE);
+    panel.goButton = CreateButton(mainWindow, instance, "GO", {708, 225, 65, 35}, ID_GO);
+    return true;
+}

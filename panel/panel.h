@@ -1,0 +1,40 @@
+#pragma once
+
+// The control panel: 12 scene-A faders above 12 scene-B faders, the master on the right, the
+// fade-time and preset boxes, SAVE and GO. Built once at start-up and kept for the whole run.
+
+#include <windows.h>
+
+#include <array>
+#include <memory>
+
+#include "panel/control_ids.h"
+#include "panel/fader.h"
+
+inline constexpr std::size_t RECORDED_TEXT_SIZE = 8;  // at most 7 characters and the terminator
+using RecordedText = std::array<char, RECORDED_TEXT_SIZE>;
+
+inline constexpr const char* INITIAL_FADE_TEXT = "0.0";
+inline constexpr const char* INITIAL_PRESET_TEXT = "1";
+
+struct PanelState {
+    std::array<std::unique_ptr<Fader>, PANEL_CHANNELS> sceneA;
+    std::array<std::unique_ptr<Fader>, PANEL_CHANNELS> sceneB;
+    std::unique_ptr<Fader> master;
+    HWND fadeEdit = nullptr;
+    HWND presetEdit = nullptr;
+    RecordedText recordedFadeText{};
+    RecordedText recordedPresetText{};
+    std::array<HWND, 6> labels{};
+    HWND saveButton = nullptr;
+    HWND goButton = nullptr;
+};
+
+// The run's one panel.
+PanelState& ThePanel();
+
+// Creates every control of the panel on the main window. False when a fader cannot be allocated.
+bool BuildPanel(HWND mainWindow);
+
+// Copies text into a recorded text, keeping at most 7 characters.
+void Record(RecordedText& recorded, const char* text);

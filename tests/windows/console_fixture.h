@@ -1,0 +1,134 @@
+#pragma once
+
+// Runs the console's real main window inside a test, on the simulated converter or on a bus
+// without one, and gives the tests what they need to drive it: message pumping, the windows of
+// modal boxes, and the pixels of the client area.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/application.h"
+#include "converter/converter_link.h"
+#include "panel/panel.h"
+#include "simulator/simulated_hid_bus.h"
+#include "../native/temp_folder.h"
+
+// Dispatches everything that is queued; a WM_QUIT is kept in `quitCode`.
+inline void PumpMessages(int* quitCode = nullptr)
+{
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            if (quitCode != nullptr) {
+                *quitCode = static_cast<int>(message.wParam);
+            }
+            continue;
+        }
+        TranslateMessage(&message);
+        DispatchMessageA(&message);
+    }
+}
+
+// Pumps messages for a while, or until `done` says so.
+inline bool PumpUntil(const std::function<bool()>& done, std::chrono::milliseconds limit)
+{
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+        if (std::chrono::steady_clock::now() > end) {
+            return false;
+        }
+        PumpMessages();
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+    }
+    return true;
+}
+
+// The top-level window of this thread with the given class and caption, if it is open.
+inline HWND FindThreadWindow(const char* className, const char* caption)
+{
+    struct Search {
+        const char* className;
+        const char* caption;
+        HWND found;
+    } search{className, caption, nullptr};
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM parameter) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(parameter);
+            char cls[64] = {};
+            char text[256] = {};
+            GetClassNameA(window, cls, sizeof(cls));
+            GetWindowTextA(window, text, sizeof(text));
+            if (IsWindowVisible(window) && std::string(cls) == s->className && std::string(text) == s->caption) {
+                s->found = window;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Runs `trigger`, which opens a modal box; once the box with this caption is up, `inside` runs
+// with it from the box's own message loop, and must close it. False when the box never showed.
+bool WhileModalBoxIsOpen(const char* caption, const std::function<void()>& trigger,
+                         const std::function<void(HWND)>& inside);
+
+inline std::string WindowText(HWND window)
+{
+    char text[256] = {};
+    GetWindowTextA(window, text, sizeof(text));
+    return text;
+}
+
+// A client-area rectangle of a child window.
+inline RECT ClientRectOf(HWND child)
+{
+    RECT r;
+    GetWindowRect(child, &r);
+    MapWindowPoints(HWND_DESKTOP, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
+    return r;
+}
+
+// The pixels of a window's client area as the screen shows them, 0x00RRGGBB each.
+struct Pixels {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint32_t> data;
+    std::uint32_t At(int x, int y) const { return data[static_cast<std::size_t>(y * width + x)]; }
+};
+Pixels CaptureClient(HWND window);
+// Runs `draw` on a white bitmap of the given size with a fresh device context's defaults.
+Pixels Render(int width, int height, const std::function<void(HDC)>& draw);
+inline std::uint32_t Rgb(COLORREF c)
+{
+    return (static_cast<std::uint32_t>(GetRValue(c)) << 16) | (static_cast<std::uint32_t>(GetGValue(c)) << 8) |
+           GetBValue(c);
+}
+
+class ConsoleTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite();
+    void SetUp() override;
+    void TearDown() override;
+
+    // Starts the console; with a converter, it is the simulated one at index 1 of the bus.
+    void Start(bool withConverter = true);
+    // Closes the main window and returns the exit code the message loop would return.
+    int Close();
+
+    HWND Main() const { return TheApplication().mainWindow; }
+    PanelState& Panel() { return ThePanel(); }
+    SimulatedConverter& Converter() { return *converter; }
+
+    TempFolder temp;
+    SimulatedHidBus bus;
+    std::shared_ptr<SimulatedConverter> converter = std::make_shared<SimulatedConverter>(MonotonicClock());
+};
