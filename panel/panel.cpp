@@ -1,7 +1,6 @@
 #include "panel/panel.h"
 
 #include <cstdio>
-#include <cstring>
 #include <new>
 
 namespace {
@@ -68,12 +67,6 @@ PanelState& ThePanel()
 {
     static PanelState panel;
     return panel;
-}
-
-void Record(RecordedText& recorded, const char* text)
-{
-    recorded.fill('\0');
-    std::strncpy(recorded.data(), text, recorded.size() - 1);
 }
 
 bool BuildPanel(HWND mainWindow)

@@ -10,9 +10,7 @@
 
 #include "panel/control_ids.h"
 #include "panel/fader.h"
-
-inline constexpr std::size_t RECORDED_TEXT_SIZE = 8;  // at most 7 characters and the terminator
-using RecordedText = std::array<char, RECORDED_TEXT_SIZE>;
+#include "panel/recorded_text.h"
 
 inline constexpr const char* INITIAL_FADE_TEXT = "0.0";
 inline constexpr const char* INITIAL_PRESET_TEXT = "1";
@@ -35,6 +33,3 @@ PanelState& ThePanel();
 
 // Creates every control of the panel on the main window. False when a fader cannot be allocated.
 bool BuildPanel(HWND mainWindow);
-
-// Copies text into a recorded text, keeping at most 7 characters.
-void Record(RecordedText& recorded, const char* text);
