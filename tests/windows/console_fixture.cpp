@@ -1,5 +1,7 @@
 #include "console_fixture.h"
 
+#include "mixing/crossfade.h"
+
 namespace {
 
 struct ModalWatch {
@@ -35,7 +37,7 @@ void CALLBACK WatchForModalBox(HWND, UINT, UINT_PTR timer, DWORD)
 }  // namespace
 
 bool WhileModalBoxIsOpen(const char* caption, const std::function<void()>& trigger,
-                         const std::function<void(HWND)>& inside)
+                         const std::function<void(HWND)>& inside, std::chrono::milliseconds patience)
 {
     ModalWatch watch;
     watch.caption = caption;
@@ -44,7 +46,7 @@ bool WhileModalBoxIsOpen(const char* caption, const std::function<void()>& trigg
     SetTimer(nullptr, 0, 10, WatchForModalBox);
     trigger();
     // A box opened by a posted message needs the queue pumped.
-    PumpUntil([&] { return watch.seen; }, std::chrono::milliseconds(3000));
+    PumpUntil([&] { return watch.seen; }, patience);
     activeWatch = nullptr;
     return watch.seen;
 }
@@ -128,6 +130,7 @@ void ConsoleTest::SetUp()
 {
     ResetDiscoveryLog();
     TheConverter() = ConverterState{};
+    TheCrossfade() = Crossfade{};
 }
 
 void ConsoleTest::TearDown()

@@ -79,7 +79,8 @@ inline HWND FindThreadWindow(const char* className, const char* caption)
 // Runs `trigger`, which opens a modal box; once the box with this caption is up, `inside` runs
 // with it from the box's own message loop, and must close it. False when the box never showed.
 bool WhileModalBoxIsOpen(const char* caption, const std::function<void()>& trigger,
-                         const std::function<void(HWND)>& inside);
+                         const std::function<void(HWND)>& inside,
+                         std::chrono::milliseconds patience = std::chrono::milliseconds(3000));
 
 inline std::string WindowText(HWND window)
 {

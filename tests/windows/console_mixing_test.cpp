@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "console_fixture.h"
+#include "keyboard.h"
 #include "mixing/crossfade.h"
 
 namespace {
@@ -45,11 +46,10 @@ protected:
         }
     }
 
-    // The fade-time box's text, set the way a paste would set it (it records the new text).
     void SetFadeTime(const char* text)
     {
-        SetWindowTextA(Panel().fadeEdit, text);
-        PumpMessages();
+        PasteOver(Panel().fadeEdit, text);
+        ASSERT_STREQ(Panel().recordedFadeText.data(), text);
     }
 
     bool TimerRunning() { return TheCrossfade().fading; }
