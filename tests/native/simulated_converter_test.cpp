@@ -78,3 +78,56 @@ TEST_F(SimulatedConverterModel, KeepsABoundedHistory)
 }
 
 }  // namespace
+
+#include "simulator/monitor_view.h"
+
+namespace {
+
+TEST(MonitorView, MakesControlCharactersVisible)
+{
+    EXPECT_EQ(VisibleText("c0 7\r"), "c0 7<CR>");
+    EXPECT_EQ(VisibleText("a\r\nb"), "a<CR><LF>b");
+    EXPECT_EQ(VisibleText(std::string("x\0y", 3)), "x<00>y");
+    EXPECT_EQ(VisibleText("\x7F\xFF"), "<7F><FF>");
+}
+
+TEST(MonitorView, ShowsLevelsPresetsAndTheLastCommands)
+{
+    ManualClock clock;
+    SimulatedConverter converter(clock);
+    std::vector<std::uint8_t> report(converter.OutputReportLength());
+    auto send = [&](const std::string& text) {
+        FrameCommand(text, report.data(), report.size());
+        converter.Receive(report.data(), report.size(), clock.Now());
+    };
+    send("W 0 FF");
+    send("c0 3\r");
+    converter.faults.silent = true;
+    send("W 1 1");
+
+    const MonitorView view = BuildMonitorView(converter);
+    EXPECT_EQ(view.levels[0], 255);
+    EXPECT_EQ(view.levels[1], 0) << "a silent converter does not act";
+    EXPECT_EQ(view.presets, (std::vector<std::string>{"Preset 3: 255 0 0 0 0 0 0 0 0 0 0 0"}));
+    EXPECT_EQ(view.commands, (std::vector<std::string>{"W 0 FF   -> W 0 FF<CR><LF>>", "c0 3<CR>   -> c0 3<CR><LF>>",
+                                                       "W 1 1   (no reply)"}));
+    EXPECT_EQ(view.summary, "3 commands, 1 preset stored");
+}
+
+TEST(MonitorView, KeepsItsListsShort)
+{
+    ManualClock clock;
+    SimulatedConverter converter(clock);
+    std::vector<std::uint8_t> report(converter.OutputReportLength());
+    for (int preset = 1; preset <= 20; ++preset) {
+        FrameCommand("c0 " + std::to_string(preset) + "\r", report.data(), report.size());
+        converter.Receive(report.data(), report.size(), clock.Now());
+    }
+    const MonitorView view = BuildMonitorView(converter);
+    ASSERT_EQ(view.presets.size(), MONITOR_PRESET_LINES);
+    EXPECT_EQ(view.presets.back(), "... and 15 more");
+    EXPECT_EQ(view.commands.size(), MONITOR_COMMAND_LINES);
+    EXPECT_EQ(view.summary, "20 commands, 20 presets stored");
+}
+
+}  // namespace

@@ -1,0 +1,24 @@
+#pragma once
+
+// What the simulated converter's output monitor shows, as text: the twelve channel levels, the
+// stored presets and the last commands with their replies.
+
+#include <string>
+#include <vector>
+
+#include "simulator/simulated_converter.h"
+
+struct MonitorView {
+    ChannelLevels levels{};
+    std::vector<std::string> presets;   // one line per stored preset, lowest number first
+    std::vector<std::string> commands;  // the last exchanges, oldest first
+    std::string summary;                // how many commands, presets and framing errors in all
+};
+
+inline constexpr std::size_t MONITOR_PRESET_LINES = 6;
+inline constexpr std::size_t MONITOR_COMMAND_LINES = 14;
+
+MonitorView BuildMonitorView(const SimulatedConverter& converter);
+
+// Control characters made visible: CR as <CR>, LF as <LF>, others in hexadecimal.
+std::string VisibleText(const std::string& text);

@@ -1,0 +1,159 @@
+#include "simulator/output_monitor.h"
+
+#include <string>
+
+#include "simulator/monitor_view.h"
+
+namespace {
+
+constexpr const char* MONITOR_CLASS = "VeltranoOutputMonitor";
+constexpr int MONITOR_WIDTH = 440;
+constexpr int MONITOR_HEIGHT = 600;
+
+constexpr int BAR_LEFT = 14;
+constexpr int BAR_PITCH = 34;
+constexpr int BAR_WIDTH = 26;
+constexpr int BAR_TOP = 48;
+constexpr int BAR_HEIGHT = 180;
+constexpr int LINE_HEIGHT = 16;
+
+SimulatedConverter* monitored = nullptr;
+HWND monitorWindow = nullptr;
+
+void Text(HDC dc, int x, int y, const std::string& text)
+{
+    TextOutA(dc, x, y, text.c_str(), static_cast<int>(text.size()));
+}
+
+void Heading(HDC dc, int y, const std::string& text, HFONT bold, HFONT normal)
+{
+    SelectObject(dc, bold);
+    Text(dc, 10, y, text);
+    SelectObject(dc, normal);
+}
+
+void PaintView(HDC dc, const RECT& client, const MonitorView& view)
+{
+    FillRect(dc, &client, GetSysColorBrush(COLOR_WINDOW));
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    HFONT normal = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
+    LOGFONTA description{};
+    GetObjectA(normal, sizeof(description), &description);
+    description.lfWeight = FW_BOLD;
+    HFONT bold = CreateFontIndirectA(&description);
+    HGDIOBJ previousFont = SelectObject(dc, normal);
+
+    Heading(dc, 8, "DMX output: channel levels", bold, normal);
+    HBRUSH lit = CreateSolidBrush(RGB(0xF2, 0xB1, 0x1B));
+    HBRUSH well = CreateSolidBrush(RGB(0x30, 0x30, 0x30));
+    SetTextAlign(dc, TA_CENTER);
+    for (int channel = 0; channel < CONVERTER_CHANNELS; ++channel) {
+        const int level = view.levels[static_cast<std::size_t>(channel)];
+        const int left = BAR_LEFT + channel * BAR_PITCH;
+        const RECT wellRect{left, BAR_TOP, left + BAR_WIDTH, BAR_TOP + BAR_HEIGHT};
+        FillRect(dc, &wellRect, well);
+        const int height = level * BAR_HEIGHT / 255;
+        const RECT litRect{left, BAR_TOP + BAR_HEIGHT - height, left + BAR_WIDTH, BAR_TOP + BAR_HEIGHT};
+        FillRect(dc, &litRect, lit);
+        Text(dc, left + BAR_WIDTH / 2, BAR_TOP - 16, std::to_string(level));
+        Text(dc, left + BAR_WIDTH / 2, BAR_TOP + BAR_HEIGHT + 3, std::to_string(channel + 1));
+    }
+    SetTextAlign(dc, TA_LEFT);
+    DeleteObject(lit);
+    DeleteObject(well);
+
+    int y = BAR_TOP + BAR_HEIGHT + 28;
+    Heading(dc, y, "Stored presets", bold, normal);
+    y += LINE_HEIGHT + 2;
+    if (view.presets.empty()) {
+        Text(dc, 16, y, "none yet");
+        y += LINE_HEIGHT;
+    }
+    for (const std::string& line : view.presets) {
+        Text(dc, 16, y, line);
+        y += LINE_HEIGHT;
+    }
+
+    y += 8;
+    Heading(dc, y, "Last commands and replies", bold, normal);
+    y += LINE_HEIGHT + 2;
+    for (const std::string& line : view.commands) {
+        Text(dc, 16, y, line);
+        y += LINE_HEIGHT;
+    }
+    Text(dc, 10, client.bottom - LINE_HEIGHT - 4, view.summary);
+
+    SelectObject(dc, previousFont);
+    DeleteObject(bold);
+}
+
+void OnPaint(HWND window)
+{
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window, &paint);
+    RECT client;
+    GetClientRect(window, &client);
+    // Drawn off screen first, so that a fast fade does not flicker.
+    HDC buffer = CreateCompatibleDC(dc);
+    HBITMAP bitmap = CreateCompatibleBitmap(dc, client.right, client.bottom);
+    HGDIOBJ previous = SelectObject(buffer, bitmap);
+    if (monitored != nullptr) {
+        PaintView(buffer, client, BuildMonitorView(*monitored));
+    }
+    BitBlt(dc, 0, 0, client.right, client.bottom, buffer, 0, 0, SRCCOPY);
+    SelectObject(buffer, previous);
+    DeleteObject(bitmap);
+    DeleteDC(buffer);
+    EndPaint(window, &paint);
+}
+
+LRESULT CALLBACK MonitorProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_PAINT:
+        OnPaint(window);
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;  // the paint covers everything
+    case WM_DESTROY:
+        monitorWindow = nullptr;
+        return 0;
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+void Refresh()
+{
+    // Painted when the console's exchanges are done and the queue is idle again.
+    if (monitorWindow != nullptr) {
+        InvalidateRect(monitorWindow, nullptr, FALSE);
+    }
+}
+
+}  // namespace
+
+HWND OpenOutputMonitor(HINSTANCE instance, SimulatedConverter& converter, int x, int y)
+{
+    WNDCLASSEXA windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.lpfnWndProc = MonitorProc;
+    windowClass.hInstance = instance;
+    windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+    windowClass.lpszClassName = MONITOR_CLASS;
+    RegisterClassExA(&windowClass);
+
+    // As high as the console, so the two sit side by side.
+    const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
+    monitorWindow = CreateWindowExA(WS_EX_NOACTIVATE, MONITOR_CLASS, MONITOR_TITLE, style, x, y, MONITOR_WIDTH,
+                                    MONITOR_HEIGHT, nullptr, nullptr, instance, nullptr);
+    if (monitorWindow == nullptr) {
+        return nullptr;
+    }
+    monitored = &converter;
+    converter.onExchange = Refresh;
+    ShowWindow(monitorWindow, SW_SHOWNOACTIVATE);
+    UpdateWindow(monitorWindow);
+    return monitorWindow;
+}
