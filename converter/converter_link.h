@@ -21,10 +21,11 @@ inline constexpr std::size_t MINIMUM_INPUT_REPORT_LENGTH = 6;
 // A write must complete within WRITE_TIMEOUT, and the whole reply must have arrived within
 // REPLY_TIMEOUT of the write. Once the converter has missed a deadline, each exchange gets
 // SILENT_EXCHANGE_BUDGET in all until a prompt arrives again, so twelve exchanges of a master
-// movement block the console for at most 240 ms.
+// movement block the console for 216 ms, and with the platform's rounding of waits to whole
+// milliseconds and the cancelling of a timed-out read still under 250 ms.
 inline constexpr Duration WRITE_TIMEOUT = std::chrono::milliseconds(1000);
 inline constexpr Duration REPLY_TIMEOUT = std::chrono::milliseconds(1000);
-inline constexpr Duration SILENT_EXCHANGE_BUDGET = std::chrono::milliseconds(20);
+inline constexpr Duration SILENT_EXCHANGE_BUDGET = std::chrono::milliseconds(18);
 
 inline constexpr const char* COMM_ERROR_TEXT = "USB Comm error";
 inline constexpr const char* COMM_ERROR_CAPTION = "Error";

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 // MinGW's HID header declares its functions without C linkage of their own.
 extern "C" {
@@ -92,6 +93,7 @@ public:
         }
         lengths.inputReportByteLength = caps.InputReportByteLength;
         lengths.outputReportByteLength = caps.OutputReportByteLength;
+        drained_.resize(caps.InputReportByteLength);
         return true;
     }
 
@@ -122,7 +124,20 @@ public:
         return result;
     }
 
-    void FlushInput() override { HidD_FlushQueue(device_.Get()); }
+    void FlushInput() override
+    {
+        if (HidD_FlushQueue(device_.Get()) || drained_.empty()) {
+            return;
+        }
+        // Some HID class drivers (Wine's among them) do not flush: read off what is queued.
+        std::size_t bytesRead = 0;
+        for (int report = 0; report < MAX_DRAINED_REPORTS; ++report) {
+            if (ReadReport(drained_.data(), drained_.size(), clock_.Now(), bytesRead) != IoResult::Completed ||
+                bytesRead == 0) {
+                break;
+            }
+        }
+    }
 
 private:
     // Waits for an overlapped operation up to the deadline. One that is still pending then is
@@ -144,10 +159,14 @@ private:
                                                                                     : IoResult::Failed;
     }
 
+    // More than a HID class driver queues for one handle.
+    static constexpr int MAX_DRAINED_REPORTS = 512;
+
     OwnedHandle device_;
     OwnedHandle writeDone_;
     OwnedHandle readDone_;
     Clock& clock_;
+    std::vector<std::uint8_t> drained_;  // sized from the capabilities
 };
 
 class Win32HidBus final : public HidBus {
