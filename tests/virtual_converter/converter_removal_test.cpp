@@ -1,0 +1,100 @@
+// The converter unplugged while the link has it open: Wine removes the device under the open
+// handle, and the link must fail its writes at once rather than hang. Each case removes the device
+// itself and puts it back afterwards, so the fixture's device is there for whatever runs next.
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <chrono>
+#include <string>
+#include <thread>
+
+#include "converter/converter_commands.h"
+#include "device_setup.h"
+#include "virtual_converter_link.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+std::wstring DriverBesideThisProgram()
+{
+    std::array<wchar_t, MAX_PATH> program{};
+    const DWORD length = GetModuleFileNameW(nullptr, program.data(), static_cast<DWORD>(program.size()));
+    std::wstring path(program.data(), length);
+    path.erase(path.find_last_of(L"\\/") + 1);
+    return path + VC_DRIVER_FILE_NAME;
+}
+
+class VirtualConverterRemoval : public VirtualConverterLink {
+protected:
+    void TearDown() override
+    {
+        VirtualConverterLink::TearDown();
+        std::string error;
+        EXPECT_TRUE(InstallVirtualConverter(DriverBesideThisProgram(), error)) << error;
+    }
+
+    void Unplug()
+    {
+        control.Close();
+        std::string error;
+        ASSERT_TRUE(RemoveVirtualConverter(error)) << error;
+    }
+};
+
+TEST_F(VirtualConverterRemoval, WritesFailAtOnceWhenTheDeviceIsGone)
+{
+    Open();
+    ASSERT_TRUE(SendConverterCommand(LevelCommand(0, 0x10).c_str()));
+    Unplug();
+
+    for (int channel = 0; channel < 3; ++channel) {
+        SCOPED_TRACE(channel);
+        bool sent = true;
+        const Duration took = Timed(LevelCommand(channel, 0x20), &sent);
+        EXPECT_FALSE(sent);
+        EXPECT_TRUE(TookLessThan(took, WRITE_TIMEOUT / 2)) << "the write failed rather than running into its deadline";
+    }
+    EXPECT_TRUE(HookCalls().empty()) << "a failed write shows no box";
+}
+
+TEST_F(VirtualConverterRemoval, ALinkOpenedAfterTheDeviceWentFindsNoConverter)
+{
+    Unplug();
+    OpenConverter();
+    EXPECT_FALSE(TheConverter().present);
+    EXPECT_EQ(temp.Log().substr(temp.Log().rfind("Valid Device")), "Valid Device was not found\r\n");
+    EXPECT_TRUE(SendConverterCommand(LevelCommand(0, 0x10).c_str())) << "without a converter nothing is sent";
+}
+
+TEST_F(VirtualConverterRemoval, AReplyAwaitedWhenTheDeviceGoesIsAFailedReadBeforeItsDeadline)
+{
+    Open();
+    // The device would answer in three seconds; it is taken away a moment into the wait.
+    ASSERT_TRUE(control.SetFault(ReplyFault{ReplyShape::Normal, 3000, 0, 1}));
+    control.Close();
+    std::string removeError;
+    bool removed = false;
+    std::thread unplug([&] {
+        std::this_thread::sleep_for(200ms);
+        removed = RemoveVirtualConverter(removeError);
+    });
+    bool sent = false;
+    const Duration took = Timed(LevelCommand(0, 0x30), &sent);
+    unplug.join();
+    ASSERT_TRUE(removed) << removeError;
+
+    EXPECT_TRUE(sent) << "the write went out before the device went";
+    EXPECT_TRUE(TookAtLeast(took, 200ms));
+    EXPECT_TRUE(TookLessThan(took, REPLY_TIMEOUT)) << "the pending read failed with the device";
+    ASSERT_EQ(HookCalls().size(), 1u);
+    EXPECT_EQ(HookCalls()[0].text, "USB Comm error");
+    bool again = true;
+    EXPECT_TRUE(TookLessThan(Timed(LevelCommand(0, 0x31), &again), WRITE_TIMEOUT / 2));
+    EXPECT_FALSE(again);
+}
+
+}  // namespace

@@ -1,0 +1,17 @@
+# Fails the build when the driver imports from anything but the kernel, the HAL and hidclass.sys:
+# Wine (like Windows) cannot resolve user-mode DLLs for a driver.
+execute_process(COMMAND ${OBJDUMP} -p ${IMAGE} OUTPUT_VARIABLE dump RESULT_VARIABLE failed)
+if(failed)
+    message(FATAL_ERROR "cannot read the imports of ${IMAGE}")
+endif()
+string(REGEX MATCHALL "DLL Name: [^\n]+" imports "${dump}")
+foreach(import IN LISTS imports)
+    string(REPLACE "DLL Name: " "" name "${import}")
+    string(TOLOWER "${name}" name)
+    if(NOT name MATCHES "^(ntoskrnl\\.exe|hal\\.dll|hidclass\\.sys)$")
+        message(FATAL_ERROR "${IMAGE} imports from ${name}")
+    endif()
+endforeach()
+if(NOT imports)
+    message(FATAL_ERROR "${IMAGE} has no imports: not the driver that was meant")
+endif()
