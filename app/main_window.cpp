@@ -6,6 +6,7 @@
 #include "app/panel_commands.h"
 #include "app/resources/resource_ids.h"
 #include "converter/converter_link.h"
+#include "mixing/channel_output.h"
 #include "panel/panel.h"
 
 namespace {
@@ -105,6 +106,7 @@ bool StartApplication(HINSTANCE instance, int showCommand)
         DestroyWindow(window);
         return false;
     }
+    TheConverter().answeringAgain = SendAllChannels;
     OpenConverter();
 
     // Whatever placement the system would choose, the console starts at (10, 10), 800 x 600.

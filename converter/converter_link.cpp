@@ -108,6 +108,7 @@ bool SendConverterCommand(const char* text)
     }
 
     Clock& clock = *converter.clock;
+    const bool wasSilent = converter.silent;
     const TimePoint start = clock.Now();
     const TimePoint budgetEnd = start + SILENT_EXCHANGE_BUDGET;
     DiscardStaleInput(converter, budgetEnd);
@@ -124,6 +125,9 @@ bool SendConverterCommand(const char* text)
 
     const TimePoint replyDeadline = converter.silent ? budgetEnd : clock.Now() + REPLY_TIMEOUT;
     ReadConverterReply(replyDeadline);
+    if (wasSilent && !converter.silent && converter.answeringAgain != nullptr) {
+        converter.answeringAgain();
+    }
     return true;
 }
 

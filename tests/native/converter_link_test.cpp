@@ -302,6 +302,25 @@ TEST_F(ConverterLink, ASilentConverterCostsAtMost250MsPerTwelveExchangesAfterThe
     EXPECT_LE(shownBoxes.size(), 1u);
 }
 
+TEST_F(ConverterLink, TheConsoleHearsOnceWhenTheConverterAnswersAgain)
+{
+    static int resends = 0;
+    resends = 0;
+    TheConverter().answeringAgain = [] { ++resends; };
+    Open();
+    SendConverterCommand("W 0 1");
+    EXPECT_EQ(resends, 0) << "not while it answers";
+    converter->faults.silent = true;
+    SendConverterCommand("W 0 2");
+    SendConverterCommand("W 0 3");
+    EXPECT_EQ(resends, 0) << "not while it is silent";
+    converter->faults.silent = false;
+    SendConverterCommand("W 0 4");
+    EXPECT_EQ(resends, 1);
+    SendConverterCommand("W 0 5");
+    EXPECT_EQ(resends, 1) << "only on the change";
+}
+
 TEST_F(ConverterLink, ALateReplyNeverAnswersTheNextCommand)
 {
     Open();

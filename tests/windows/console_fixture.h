@@ -18,6 +18,7 @@
 #include "converter/converter_link.h"
 #include "panel/panel.h"
 #include "simulator/simulated_hid_bus.h"
+#include "screen_pixels.h"
 #include "../native/temp_folder.h"
 
 // Dispatches everything that is queued; a WM_QUIT is kept in `quitCode`.
@@ -96,22 +97,6 @@ inline RECT ClientRectOf(HWND child)
     GetWindowRect(child, &r);
     MapWindowPoints(HWND_DESKTOP, GetParent(child), reinterpret_cast<POINT*>(&r), 2);
     return r;
-}
-
-// The pixels of a window's client area as the screen shows them, 0x00RRGGBB each.
-struct Pixels {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint32_t> data;
-    std::uint32_t At(int x, int y) const { return data[static_cast<std::size_t>(y * width + x)]; }
-};
-Pixels CaptureClient(HWND window);
-// Runs `draw` on a white bitmap of the given size with a fresh device context's defaults.
-Pixels Render(int width, int height, const std::function<void(HDC)>& draw);
-inline std::uint32_t Rgb(COLORREF c)
-{
-    return (static_cast<std::uint32_t>(GetRValue(c)) << 16) | (static_cast<std::uint32_t>(GetGValue(c)) << 8) |
-           GetBValue(c);
 }
 
 class ConsoleTest : public ::testing::Test {

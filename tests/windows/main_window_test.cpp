@@ -214,19 +214,6 @@ Pixels NotFoundStrip(bool withText)
     });
 }
 
-Pixels Crop(const Pixels& from, int left, int top, int width, int height)
-{
-    Pixels part;
-    part.width = width;
-    part.height = height;
-    for (int y = top; y < top + height; ++y) {
-        for (int x = left; x < left + width; ++x) {
-            part.data.push_back(from.At(x, y));
-        }
-    }
-    return part;
-}
-
 TEST_F(MainWindow, WithoutAConverterTheNoticeIsPaintedCentredAboveThePanel)
 {
     Start(false);

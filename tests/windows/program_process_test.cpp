@@ -8,76 +8,14 @@
 
 #include "../native/temp_folder.h"
 #include "program_path.h"
+#include "running_program.h"
 
 namespace {
-
-struct Running {
-    PROCESS_INFORMATION process{};
-    HWND window = nullptr;
-};
-
-HWND FindProcessWindow(DWORD processId, const char* className)
-{
-    struct Search {
-        DWORD processId;
-        const char* className;
-        HWND found;
-    } search{processId, className, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM parameter) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(parameter);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            char name[64] = {};
-            GetClassNameA(window, name, sizeof(name));
-            if (owner == s->processId && std::string(name) == s->className && IsWindowVisible(window)) {
-                s->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-// Starts the program and waits until its main window shows.
-Running Launch(const std::string& path)
-{
-    Running running;
-    STARTUPINFOA startup{};
-    startup.cb = sizeof(startup);
-    std::string commandLine = "\"" + path + "\"";
-    if (!CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &running.process)) {
-        ADD_FAILURE() << "cannot start " << path << ": error " << GetLastError();
-        return running;
-    }
-    for (int i = 0; i < 1000 && running.window == nullptr; ++i) {
-        running.window = FindProcessWindow(running.process.dwProcessId, "VELTRANO");
-        if (running.window == nullptr) {
-            Sleep(10);
-        }
-    }
-    return running;
-}
-
-DWORD WaitForExit(Running& running)
-{
-    DWORD code = 0xDEAD;
-    if (WaitForSingleObject(running.process.hProcess, 10000) != WAIT_OBJECT_0) {
-        TerminateProcess(running.process.hProcess, 0xDEAD);
-        ADD_FAILURE() << "the program did not end";
-    }
-    GetExitCodeProcess(running.process.hProcess, &code);
-    CloseHandle(running.process.hProcess);
-    CloseHandle(running.process.hThread);
-    return code;
-}
 
 TEST(ShippedProgram, ExitFromTheMenuEndsWithCodeZero)
 {
     TempFolder temp;
-    Running running = Launch(ProgramPath("VELTRANO_EXE"));
+    RunningProgram running = Launch(ProgramPath("VELTRANO_EXE"));
     ASSERT_NE(running.window, nullptr);
     RECT r;
     GetWindowRect(running.window, &r);
@@ -97,7 +35,7 @@ TEST(ShippedProgram, ExitFromTheMenuEndsWithCodeZero)
 TEST(ShippedProgram, ClosingTheWindowEndsWithCodeZero)
 {
     TempFolder temp;
-    Running running = Launch(ProgramPath("VELTRANO_EXE"));
+    RunningProgram running = Launch(ProgramPath("VELTRANO_EXE"));
     ASSERT_NE(running.window, nullptr);
     PostMessageA(running.window, WM_CLOSE, 0, 0);
     EXPECT_EQ(WaitForExit(running), 0u);

@@ -1,0 +1,205 @@
+#!/usr/bin/env python3
+"""Writes the fuzz targets' hand-made seeds into corpus/<target>/.
+
+The seeds are committed; run this again only after changing it. Each seed is named after what it
+reaches, and the input formats are the ones described at the top of each target's source.
+"""
+
+import pathlib
+import shutil
+import struct
+
+HERE = pathlib.Path(__file__).resolve().parent
+CORPUS = HERE / "corpus"
+
+PROMPT = b"\r\n>"
+
+
+def write(target, seeds):
+    folder = CORPUS / target
+    if folder.exists():
+        shutil.rmtree(folder)
+    folder.mkdir(parents=True)
+    for name, data in seeds.items():
+        (folder / name).write_bytes(data)
+
+
+# --- reply_reading_fuzzer ---------------------------------------------------------------------
+
+def report_length(length):
+    """The selector byte for an input report length of 6 to 128 bytes."""
+    assert 6 <= length <= 128
+    return bytes([length - 6])
+
+
+def report(payload, length_byte=None, size=65, head=b"\x00\x00"):
+    """An input report: report ID, an unused byte, the length byte, the payload, zeros to size."""
+    if length_byte is None:
+        length_byte = len(payload)
+    data = head + bytes([length_byte & 0xFF]) + payload
+    assert len(data) <= size
+    return data + bytes(size - len(data))
+
+
+def reply(*reports):
+    data = bytes([len(reports)])
+    for r in reports:
+        data += bytes([len(r)]) + r
+    return data
+
+
+def send(*reports):
+    return b"\x00" + reply(*reports)
+
+
+def read(milliseconds, *reports):
+    return bytes([1 | (milliseconds << 1)]) + reply(*reports)
+
+
+def reply_seeds():
+    l65 = report_length(65)
+    plain = b"\x00"
+    box = b"\x01"
+    return {
+        "prompt_in_one_report": l65 + plain + send(report(b"W 0 0" + PROMPT)),
+        # Every kind of report at once; reading stops at the clamped one, two stay queued.
+        "mixed_stream": l65 + plain + send(
+            report(b"garbage"),
+            report(PROMPT, 0xF0),
+            report(b"a" + PROMPT, 3),
+            report(b"x\x00" + PROMPT, 5),
+            report(b"W \r\n"),
+            report(b">"),
+            report(b"W 5" + PROMPT, 0x7F),
+            report(PROMPT),
+            report(b"zz")),
+        "split_prompt_times_out_then_silent_budget": l65 + plain + send(report(b"W 0 0\r\n"), report(b">"))
+        + send() + send(report(PROMPT)),
+        "short_reads": report_length(6) + plain + send(b"\x00", b"\x00\x00", b"\x00\x00\x03", report(PROMPT, size=6)),
+        "prompt_filling_a_short_report": report_length(6) + plain + send(report(PROMPT, size=6))
+        + send(report(b"\r\n", size=6), report(b">", size=6)),
+        "zero_byte_read_leaves_the_rest": l65 + plain + send(b"", report(PROMPT)) + send(report(PROMPT)),
+        "direct_reads": l65 + plain + read(5) + read(0, report(b"I" + PROMPT), report(PROMPT))
+        + read(0, report(b"late")) + read(127, b""),
+        "length_byte_beyond_the_report": report_length(128) + plain + send(
+            report(b"y" * 120 + PROMPT, 0x7F, size=128)),
+        "prompt_at_the_last_byte": report_length(10) + plain + send(report(b"abcd" + PROMPT, 0x7F, size=10)),
+        "box_sends_a_command": l65 + box + reply(report(b"W 0 0" + PROMPT)) + send() + send(report(PROMPT)),
+        "box_command_times_out_too": l65 + box + reply() + send() + send() + send(report(PROMPT)),
+        # The box's command ends at a read of no bytes; the prompt it leaves shows the converter is
+        # back when the next command drains it.
+        "late_prompt_ends_silence": l65 + box + reply(b"", report(PROMPT)) + send() + send(),
+        "stale_input_while_silent": l65 + box + reply(b"", report(b"no"), b"", report(PROMPT)) + send()
+        + send(report(PROMPT)),
+    }
+
+
+# --- command_framing_fuzzer -------------------------------------------------------------------
+
+def framing(length, text):
+    return struct.pack("<H", length) + text
+
+
+def framing_seeds():
+    return {
+        "typical": framing(65, b"W B FF"),
+        "store_preset": framing(65, b"c0 7f\r"),
+        "exact_fit": framing(10, b"W B FF"),
+        "one_byte_short": framing(9, b"W B FF"),
+        "empty_text_fits": framing(4, b""),
+        "empty_text_too_long": framing(3, b""),
+        "no_report": framing(0, b""),
+        "length_byte_255": framing(300, b"x" * 254),
+        "length_byte_wraps": framing(300, b"x" * 255),
+        "zeros_in_text": framing(16, b"a\x00b\x00\r"),
+        "large_report": framing(65535, b"I"),
+        "truncated_length": b"\x05",
+    }
+
+
+# --- fade_time_fuzzer -------------------------------------------------------------------------
+
+def fade_seeds():
+    texts = [b"2.5", b"+2", b".5", b"5.", b"1e3", b"1e", b"1e+", b"1E-1", b"abc", b".", b"-", b"+.", b"",
+             b"e5", b"1e999", b"-1e999", b"1e-999", b"0.0004", b"0.0", b"-0", b" \t\n\v\f\r2", b" \t2",
+             b"2.5\r\n", b"0x10", b"0x1p3", b"-0x", b"inf", b"-inf", b"nan", b"nan(1)", b"INFINITY", b"1.2.3",
+             b"- 1", b"1234567", b"12345678", b"      9", b"       9", b"1.5e309", b"1.25e309", b"9e-324",
+             b"1\x002", b"1e5\x00"]
+    seeds = {}
+    for number, text in enumerate(texts):
+        seeds["text%02d" % number] = text
+    return seeds
+
+
+# --- preset_text_fuzzer -----------------------------------------------------------------------
+
+def preset_seeds():
+    texts = [b"", b"1", b"007", b"12", b"15", b"16", b"127", b"0000127", b"0", b"000", b"128", b"9999999",
+             b"12345678", b"12a", b"-5", b"+5", b" 5", b"5 ", b"5\r\n", b"1.0", b"x", b"1\x005", b"\xff1", b"00000001"]
+    seeds = {}
+    for number, text in enumerate(texts):
+        seeds["text%02d" % number] = text
+    return seeds
+
+
+# --- converter_search_fuzzer ------------------------------------------------------------------
+
+NONE, ENUMERATE, DETAIL_SIZE_SUCCEEDS, DETAIL_SIZE, DETAIL_ALLOCATION, DETAIL, OPEN, ATTRIBUTES, CAPABILITIES = range(9)
+E259, E122, E0, E2, E31 = range(5)
+CONVERTER_IDS, VENDOR_ONLY, PRODUCT_ONLY, OTHER_IDS = range(4)
+MODEL = 0x80
+
+
+ANY_ERROR = 5  # followed by the 4-byte code
+ANY_IDS = 4  # followed by the 2-byte vendor and product IDs
+
+
+def interface(fault, error=E0, ids=OTHER_IDS, ids_extra=b"", error_code=None):
+    """One interface: its fault, the error code's selector (and code), the IDs' selector (and IDs)."""
+    data = bytes([fault, error])
+    if error == ANY_ERROR:
+        data += struct.pack("<I", error_code)
+    return data + bytes([ids]) + ids_extra
+
+
+def bus(*interfaces, flags=0):
+    return bytes([flags, len(interfaces)]) + b"".join(interfaces)
+
+
+def search_seeds():
+    converter = interface(NONE, E0, CONVERTER_IDS | MODEL)
+    other = interface(NONE)
+    return {
+        "typical": bus(other, converter),
+        "no_interfaces": bus(),
+        "list_fails": bus(other, converter, flags=1),
+        "no_temp": bus(other, converter, flags=2),
+        "another_device_only": bus(other),
+        "no_more_items_from_enumerate": bus(interface(ENUMERATE, E259), converter),
+        "no_more_items_from_detail_size": bus(interface(DETAIL_SIZE, E259), converter),
+        "no_more_items_from_detail": bus(interface(DETAIL, E259), converter),
+        "no_more_items_from_open": bus(interface(OPEN, E259), converter),
+        "detail_size_fails_with_122": bus(interface(DETAIL_SIZE, E122, CONVERTER_IDS), converter),
+        "every_skipped_step": bus(interface(ENUMERATE, E31), interface(DETAIL_SIZE_SUCCEEDS), interface(DETAIL_SIZE, E2),
+                                  interface(DETAIL_ALLOCATION, E259), interface(DETAIL, E122), interface(OPEN, E2),
+                                  interface(ATTRIBUTES, E259, CONVERTER_IDS), converter),
+        "half_matches": bus(interface(NONE, E0, VENDOR_ONLY, struct.pack("<H", 0x0E43)), interface(NONE, E0, PRODUCT_ONLY, struct.pack("<H", 0x6A5A)),
+                            interface(NONE, E0, ANY_IDS, struct.pack("<HH", 0x6A5B, 0x0E42)), converter),
+        "converter_without_capabilities": bus(interface(CAPABILITIES, E0, CONVERTER_IDS | MODEL), converter),
+        "two_converters": bus(converter, converter),
+        "odd_error_code": bus(interface(ENUMERATE, ANY_ERROR, error_code=0x103), interface(OPEN, ANY_ERROR, error_code=259),
+                              converter),
+        "many_interfaces": bus(*([other] * 11 + [converter])),
+    }
+
+
+def main():
+    write("reply_reading_fuzzer", reply_seeds())
+    write("command_framing_fuzzer", framing_seeds())
+    write("fade_time_fuzzer", fade_seeds())
+    write("preset_text_fuzzer", preset_seeds())
+    write("converter_search_fuzzer", search_seeds())
+
+
+if __name__ == "__main__":
+    main()

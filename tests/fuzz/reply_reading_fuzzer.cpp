@@ -1,0 +1,261 @@
+// Reading the converter's replies over any sequence of input reports: any length byte, any bytes,
+// short reads of 0 to 3 bytes, reports up to the input report length, several exchanges in a row,
+// and exchanges sent from inside the error box. The converter is the simulated one on a simulated
+// clock, scripted report by report.
+//
+// A model of the link's contract predicts each exchange. It finds the prompt in a report on its
+// own: the payload starts at offset 3, its length is the signed byte at offset 2 clamped to what
+// arrived, and it ends at the first zero byte. Reading stops at the first report holding CR LF ">"
+// (0) or at the first read of no bytes (-1); the reports behind stay queued. Without either, the
+// read times out at its deadline (1) and the error box opens once, at the deadline, unless it is
+// open already. A command gets REPLY_TIMEOUT for its reply, or SILENT_EXCHANGE_BUDGET in all while
+// the converter is silent; before the write, input left from earlier exchanges is dropped, and
+// while silent it is read first: a prompt among it shows the converter is answering again.
+//
+// Input: the input report length (6 + byte % 123); flags (bit 0: the error box sends a command of
+// its own, whose reply follows); then exchanges, each a header byte (bit 0: the reply is read
+// directly with ReadConverterReply, with a deadline of byte >> 1 milliseconds; otherwise a command
+// is sent) and a reply. A reply is a count (byte % 16) of reports, each a length
+// (byte % (report length + 1)) and that many bytes.
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "converter/converter_link.h"
+#include "converter/discovery_log.h"
+#include "fuzz_support.h"
+#include "simulator/manual_clock.h"
+#include "simulator/simulated_converter.h"
+#include "simulator/simulated_hid_bus.h"
+
+namespace {
+
+constexpr std::size_t MAX_REPORTS_PER_REPLY = 16;
+constexpr int MAX_EXCHANGES = 8;
+constexpr const char* COMMAND = "W 0 0";
+
+bool OwnPayloadHasPrompt(const InputReport& report)
+{
+    if (report.size() < 4) {
+        return false;
+    }
+    const int stated = report[2] < 0x80 ? report[2] : report[2] - 0x100;
+    const std::size_t received = report.size() - 3;
+    const std::size_t length = stated <= 0 ? 0 : std::min(static_cast<std::size_t>(stated), received);
+    std::size_t end = 0;
+    while (end < length && report[3 + end] != 0) {
+        ++end;
+    }
+    for (std::size_t at = 0; at + 3 <= end; ++at) {
+        if (report[3 + at] == '\r' && report[4 + at] == '\n' && report[5 + at] == '>') {
+            return true;
+        }
+    }
+    return false;
+}
+
+enum class Outcome { Prompt = 0, NoBytes = -1, TimedOut = 1 };
+
+// What the link should have done so far, and where it should stand.
+struct Model {
+    std::deque<InputReport> queued;  // reports the converter holds, all of them arrived
+    bool silent = false;
+    int boxesShown = 0;
+    TimePoint now;
+};
+
+// Reads queued reports as ReadConverterReply should, up to its end.
+Outcome ReadUpToPrompt(Model& model)
+{
+    while (!model.queued.empty()) {
+        const InputReport report = model.queued.front();
+        model.queued.pop_front();
+        if (report.empty()) {
+            return Outcome::NoBytes;
+        }
+        if (OwnPayloadHasPrompt(report)) {
+            model.silent = false;
+            return Outcome::Prompt;
+        }
+    }
+    model.silent = true;
+    return Outcome::TimedOut;
+}
+
+std::vector<InputReport> DecodeReply(FuzzInput& input, std::size_t reportLength)
+{
+    std::vector<InputReport> reply(input.Byte() % MAX_REPORTS_PER_REPLY);
+    for (InputReport& report : reply) {
+        report = input.Bytes(input.Byte() % (reportLength + 1));
+    }
+    return reply;
+}
+
+class ReplyRun {
+public:
+    explicit ReplyRun(std::uint16_t inputReportLength)
+        : converter_(std::make_shared<SimulatedConverter>(clock_, inputReportLength, TYPICAL_REPORT_LENGTH))
+    {
+        PopulateTypicalBus(bus_, converter_);
+        TheConverter() = ConverterState{};
+        UseConverterPlatform(bus_, clock_, ShowBox);
+        running_ = this;
+        OpenConverter();
+        Require(TheConverter().present, "the converter is found and sized");
+        Require(converter_->QueuedReports() == 0, "the reply to I was read up to its prompt");
+        model_.now = clock_.Now();
+        CheckState();
+    }
+    ~ReplyRun()
+    {
+        TheConverter() = ConverterState{};
+        running_ = nullptr;
+    }
+    ReplyRun(const ReplyRun&) = delete;
+    ReplyRun& operator=(const ReplyRun&) = delete;
+
+    void SetBoxCommand(std::vector<InputReport> reply)
+    {
+        boxSendsCommand_ = true;
+        boxReply_ = std::move(reply);
+    }
+
+    // A command through SendConverterCommand, answered by `reply`.
+    void Send(const std::vector<InputReport>& reply)
+    {
+        if (model_.silent) {
+            bool answered = false;
+            for (const InputReport& report : model_.queued) {
+                if (report.empty()) {
+                    break;
+                }
+                answered = answered || OwnPayloadHasPrompt(report);
+            }
+            model_.silent = !answered;
+        }
+        model_.queued.clear();
+        const TimePoint deadline = model_.now + (model_.silent ? SILENT_EXCHANGE_BUDGET : REPLY_TIMEOUT);
+        model_.queued.insert(model_.queued.end(), reply.begin(), reply.end());
+        ExpectTimeOut(ReadUpToPrompt(model_), deadline);
+
+        converter_->ScriptNextReply(reply);
+        Require(SendConverterCommand(COMMAND), "a command whose write completed counts as sent");
+        Require(converter_->History().back().command == COMMAND, "the converter got the command");
+        CheckState();
+    }
+
+    // The reply read directly, with a deadline `allowed` from now.
+    void Read(const std::vector<InputReport>& reply, Duration allowed)
+    {
+        static constexpr std::array<std::uint8_t, 5> identify{0x00, 0x30, 0x02, 'I', '\r'};
+        std::array<std::uint8_t, TYPICAL_REPORT_LENGTH> report{};
+        std::memcpy(report.data(), identify.data(), identify.size());
+        converter_->ScriptNextReply(reply);
+        Require(converter_->Receive(report.data(), report.size(), clock_.Now()) == IoResult::Completed,
+                "the simulated converter takes the command");
+
+        const TimePoint deadline = model_.now + allowed;
+        model_.queued.insert(model_.queued.end(), reply.begin(), reply.end());
+        const Outcome expected = ReadUpToPrompt(model_);
+        ExpectTimeOut(expected, deadline);
+
+        const int result = ReadConverterReply(deadline);
+        Require(result == static_cast<int>(expected), "the read ends at the prompt, at a read of no bytes or at the deadline");
+        CheckState();
+    }
+
+private:
+    static void ShowBox(const char* text, const char* caption)
+    {
+        ReplyRun& run = *running_;
+        Require(std::strcmp(text, "USB Comm error") == 0 && std::strcmp(caption, "Error") == 0,
+                "the box says USB Comm error");
+        Require(!run.boxOpen_, "no second error box opens while one is open");
+        Require(run.clock_.Now() == run.boxDue_, "the box opens at the deadline, not later and not earlier");
+        ++run.boxesShownActual_;
+        if (run.boxSendsCommand_) {
+            // A crossfade tick arriving through the box's message loop.
+            run.boxOpen_ = true;
+            run.Send(run.boxReply_);
+            run.boxOpen_ = false;
+        }
+    }
+
+    void ExpectTimeOut(Outcome expected, TimePoint deadline)
+    {
+        if (expected != Outcome::TimedOut) {
+            return;
+        }
+        model_.now = deadline;
+        if (!boxOpen_) {
+            ++model_.boxesShown;
+            boxDue_ = deadline;
+        }
+    }
+
+    void CheckState()
+    {
+        Require(converter_->QueuedReports() == model_.queued.size(), "the reports behind the end stay unread");
+        Require(TheConverter().silent == model_.silent,
+                "the converter counts as silent from a time-out until a prompt arrives");
+        Require(clock_.Now() == model_.now, "an exchange waits exactly up to its deadline, and only without a prompt");
+        Require(boxesShownActual_ == model_.boxesShown, "every time-out outside the box shows the box once");
+        Require(TheConverter().commErrorShowing == boxOpen_, "the box counts as open while it is");
+        Require(converter_->FramingErrors() == 0, "the command is framed as the converter expects");
+    }
+
+    static ReplyRun* running_;
+
+    ManualClock clock_;
+    SimulatedHidBus bus_;
+    std::shared_ptr<SimulatedConverter> converter_;
+    Model model_;
+    bool boxSendsCommand_ = false;
+    std::vector<InputReport> boxReply_;
+    bool boxOpen_ = false;
+    TimePoint boxDue_;
+    int boxesShownActual_ = 0;
+};
+
+ReplyRun* ReplyRun::running_ = nullptr;
+
+}  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***)
+{
+    // Opening the converter searches for it, and the search logs to %TEMP%.
+    UnsetEveryTemp();
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    FuzzInput input(data, size);
+    const auto reportLength = static_cast<std::uint16_t>(MINIMUM_INPUT_REPORT_LENGTH + input.Byte() % 123);
+    const std::uint8_t flags = input.Byte();
+
+    CloseDiscoveryLog();
+    TheDiscoveryLog() = DiscoveryLog{};
+    ReplyRun run(reportLength);
+    if ((flags & 1) != 0) {
+        run.SetBoxCommand(DecodeReply(input, reportLength));
+    }
+    for (int exchange = 0; exchange < MAX_EXCHANGES && !input.AtEnd(); ++exchange) {
+        const std::uint8_t header = input.Byte();
+        const std::vector<InputReport> reply = DecodeReply(input, reportLength);
+        if ((header & 1) != 0) {
+            run.Read(reply, std::chrono::milliseconds(header >> 1));
+        } else {
+            run.Send(reply);
+        }
+    }
+    return 0;
+}

@@ -1,0 +1,284 @@
+// The shipped Veltrano.exe, unchanged, on the virtual converter: it finds the device among Wine's
+// own, talks to it through the platform's HID stack, and survives its faults.
+
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "control/virtual_converter_control.h"
+#include "device_setup.h"
+#include "program_path.h"
+#include "running_program.h"
+#include "screen_pixels.h"
+#include "temp_folder.h"
+
+using namespace std::chrono_literals;
+
+namespace {
+
+constexpr int ID_FADE_TIME = 1000;
+constexpr int ID_PRESET = 1001;
+constexpr int ID_SAVE = 1002;
+constexpr int ID_GO = 1003;
+constexpr int ID_MASTER = 2000;
+constexpr int ID_SCENE_A_FIRST = 2001;
+constexpr int ID_SCENE_B_FIRST = 3001;
+
+std::wstring DriverBesideThisProgram()
+{
+    std::array<wchar_t, MAX_PATH> program{};
+    const DWORD length = GetModuleFileNameW(nullptr, program.data(), static_cast<DWORD>(program.size()));
+    std::wstring path(program.data(), length);
+    path.erase(path.find_last_of(L"\\/") + 1);
+    return path + VC_DRIVER_FILE_NAME;
+}
+
+double Seconds(std::chrono::steady_clock::duration d)
+{
+    return std::chrono::duration<double>(d).count();
+}
+
+class ShippedProgram : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(control.Open()) << "no virtual converter: the virtual_converter fixture installs it";
+        ASSERT_TRUE(control.Reset());
+        program = Launch(ProgramPath("VELTRANO_EXE"));
+        ASSERT_NE(program.window, nullptr);
+    }
+
+    void TearDown() override
+    {
+        if (program.process.hProcess != nullptr) {
+            for (HWND box : ProcessWindows(program.process.dwProcessId, "#32770")) {
+                PostMessageA(box, WM_CLOSE, 0, 0);
+            }
+            PostMessageA(program.window, WM_COMMAND, MAKEWPARAM(105, 0), 0);
+            WaitForExit(program);
+        }
+        control.Close();
+    }
+
+    HWND Track(int id) { return ChildControl(program.window, TRACKBAR_CLASSA, id); }
+
+    // Sets a fader as a drag would and lets the console hear of it; returns once it is handled.
+    void MoveFader(int id, int level)
+    {
+        HWND track = Track(id);
+        ASSERT_NE(track, nullptr) << id;
+        SendMessageA(track, TBM_SETPOS, TRUE, 255 - level);
+        SendMessageA(program.window, WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 0), reinterpret_cast<LPARAM>(track));
+    }
+
+    // Replaces a box's text as a paste over a selection would.
+    void PasteOver(int id, const char* text)
+    {
+        HWND box = ChildControl(program.window, "Edit", id);
+        ASSERT_NE(box, nullptr) << id;
+        SendMessageA(box, EM_SETSEL, 0, -1);
+        SendMessageA(box, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text));
+    }
+
+    void Click(int id) { SendMessageA(ChildControl(program.window, "Button", id), BM_CLICK, 0, 0); }
+
+    ConverterSnapshot Snapshot(int preset = 0)
+    {
+        auto snapshot = control.Read(preset);
+        EXPECT_TRUE(snapshot.has_value());
+        return snapshot.value_or(ConverterSnapshot{});
+    }
+
+    std::vector<HWND> ErrorBoxes() { return ProcessWindows(program.process.dwProcessId, "#32770", "Error"); }
+
+    // How long the console takes to answer a message: it is not blocked beyond this.
+    double ResponseSeconds()
+    {
+        const auto start = std::chrono::steady_clock::now();
+        DWORD_PTR ignored = 0;
+        EXPECT_NE(SendMessageTimeoutA(program.window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored), 0);
+        return Seconds(std::chrono::steady_clock::now() - start);
+    }
+
+    TempFolder temp;
+    VirtualConverterControl control;
+    RunningProgram program;
+};
+
+TEST_F(ShippedProgram, FindsTheConverterBehindWinesDevicesAndSendsIdentify)
+{
+    const std::string log = temp.Log();
+    const std::size_t found = log.find(", Valid Device found\r\n");
+    ASSERT_NE(found, std::string::npos) << log;
+    EXPECT_EQ(found + std::string(", Valid Device found\r\n").size(), log.size()) << "the search ends there";
+    EXPECT_NE(log.find("VendorID=$6a5b, ProductID=$e42  Device successfully opened for ID checking\r\n"),
+              std::string::npos);
+    EXPECT_NE(log.find("VendorID=$845e"), std::string::npos) << "Wine's own devices come first";
+    EXPECT_NE(log.find("Not the device we want\r\n"), std::string::npos);
+
+    ASSERT_EQ(control.RecentCommands(16), (std::vector<std::string>{"I"}));
+
+    // No notice above the panel.
+    RedrawWindow(program.window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    const Pixels strip = Crop(CaptureClient(program.window), 300, 0, 220, 20);
+    const Pixels empty = Render(220, 20, [](HDC) {});
+    EXPECT_EQ(strip.data, empty.data);
+}
+
+TEST_F(ShippedProgram, FadersGoAndSaveReachTheConverter)
+{
+    for (int i = 0; i < 12; ++i) {
+        MoveFader(ID_SCENE_A_FIRST + i, 0x80 + i);
+        MoveFader(ID_SCENE_B_FIRST + i, i);
+    }
+    ConverterSnapshot snapshot = Snapshot();
+    for (std::size_t i = 0; i < 12; ++i) {
+        EXPECT_EQ(snapshot.levels[i], i) << "the master is down: scene B";
+    }
+    // Scene A's fader sent the mix, still scene B's level then; scene B's its own.
+    EXPECT_EQ(control.RecentCommands(2), (std::vector<std::string>{"W B 0", "W B B"}));
+
+    MoveFader(ID_MASTER, 255);
+    snapshot = Snapshot();
+    for (std::size_t i = 0; i < 12; ++i) {
+        EXPECT_EQ(snapshot.levels[i], 0x80 + i) << "the master is up: scene A";
+    }
+
+    // A crossfade of a quarter second back to scene B.
+    PasteOver(ID_FADE_TIME, "0.25");
+    Click(ID_GO);
+    std::this_thread::sleep_for(300ms);
+    ASSERT_LT(ResponseSeconds(), 1.0);
+    std::this_thread::sleep_for(400ms);
+    snapshot = Snapshot();
+    for (std::size_t i = 0; i < 12; ++i) {
+        EXPECT_EQ(snapshot.levels[i], i) << "after the crossfade: scene B";
+    }
+    EXPECT_GT(snapshot.commandsReceived, 1u + 24 + 12 + 24) << "the fade sent its ticks";
+
+    PasteOver(ID_PRESET, "77");
+    Click(ID_SAVE);
+    EXPECT_EQ(control.RecentCommands(1), (std::vector<std::string>{"c0 4d\r"}));
+    snapshot = Snapshot(77);
+    EXPECT_TRUE(snapshot.presetStored);
+    for (std::size_t i = 0; i < 12; ++i) {
+        EXPECT_EQ(snapshot.presetLevels[i], i);
+    }
+    EXPECT_EQ(snapshot.framingErrors, 0);
+    EXPECT_EQ(snapshot.rejectedCommands, 0);
+    EXPECT_TRUE(ErrorBoxes().empty());
+
+    PostMessageA(program.window, WM_COMMAND, MAKEWPARAM(105, 0), 0);
+    EXPECT_EQ(WaitForExit(program), 0u);
+}
+
+TEST_F(ShippedProgram, ASilentConverterShowsOneErrorAndTheConsoleStaysResponsive)
+{
+    ASSERT_TRUE(control.SetFault({ReplyShape::Silent, 0, 0, 1}));
+    // The first exchange waits its full second, then the box opens inside it.
+    PostMessageA(program.window, WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 0),
+                 reinterpret_cast<LPARAM>(Track(ID_SCENE_A_FIRST)));
+    std::vector<HWND> boxes;
+    for (int i = 0; i < 300 && boxes.empty(); ++i) {
+        std::this_thread::sleep_for(10ms);
+        boxes = ErrorBoxes();
+    }
+    ASSERT_EQ(boxes.size(), 1u) << "USB Comm error";
+    HWND box = boxes.front();
+    EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr) << "the box has no owner";
+    EXPECT_TRUE(IsWindowEnabled(program.window)) << "so the console stays usable";
+
+    // With the box open the console goes on: master movements, each twelve bounded exchanges.
+    for (int round = 0; round < 3; ++round) {
+        const auto start = std::chrono::steady_clock::now();
+        MoveFader(ID_MASTER, 100 + round);
+        EXPECT_LT(Seconds(std::chrono::steady_clock::now() - start), 0.6) << "round " << round;
+        EXPECT_LT(ResponseSeconds(), 0.5);
+    }
+    EXPECT_EQ(ErrorBoxes().size(), 1u) << "no box on top of the box";
+
+    // The converter answers again: the console's commands get through at once.
+    ASSERT_TRUE(control.SetFault({ReplyShape::Normal, 0, 0, 1}));
+    MoveFader(ID_MASTER, 255);
+    MoveFader(ID_SCENE_A_FIRST + 5, 0x42);
+    EXPECT_EQ(Snapshot().levels[5], 0x42);
+
+    SendMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    std::this_thread::sleep_for(200ms);
+    EXPECT_TRUE(ErrorBoxes().empty()) << "once it answers, no further box";
+    MoveFader(ID_SCENE_B_FIRST + 5, 0x11);
+    EXPECT_TRUE(ErrorBoxes().empty());
+    PostMessageA(program.window, WM_COMMAND, MAKEWPARAM(105, 0), 0);
+    EXPECT_EQ(WaitForExit(program), 0u);
+}
+
+TEST_F(ShippedProgram, AConverterFallingSilentInAFadeLeavesTheConsoleWorkingUntilItAnswersAgain)
+{
+    for (int i = 0; i < 12; ++i) {
+        MoveFader(ID_SCENE_A_FIRST + i, 200);
+    }
+    PasteOver(ID_FADE_TIME, "2");
+    Click(ID_GO);
+    std::this_thread::sleep_for(300ms);
+    ASSERT_TRUE(control.SetFault({ReplyShape::Silent, 0, 0, 1}));
+    std::vector<HWND> boxes;
+    for (int i = 0; i < 300 && boxes.empty(); ++i) {
+        std::this_thread::sleep_for(10ms);
+        boxes = ErrorBoxes();
+    }
+    ASSERT_EQ(boxes.size(), 1u);
+
+    // Between its bounded waits the console repaints, takes input, and the fade goes on.
+    HWND master = Track(ID_MASTER);
+    const LRESULT before = SendMessageA(master, TBM_GETPOS, 0, 0);
+    InvalidateRect(program.window, nullptr, FALSE);
+    bool repainted = false;
+    for (int i = 0; i < 100 && !repainted; ++i) {
+        std::this_thread::sleep_for(10ms);
+        repainted = GetUpdateRect(program.window, nullptr, FALSE) == 0;
+    }
+    EXPECT_TRUE(repainted);
+    EXPECT_LT(ResponseSeconds(), 0.5);
+    std::this_thread::sleep_for(400ms);
+    EXPECT_LT(SendMessageA(master, TBM_GETPOS, 0, 0), before) << "the master moves on towards scene A";
+
+    // Answering again, the converter gets the rest of the fade; it ends at scene A.
+    ASSERT_TRUE(control.SetFault({ReplyShape::Normal, 0, 0, 1}));
+    SendMessageA(boxes.front(), WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+    std::this_thread::sleep_for(2s);
+    EXPECT_EQ(SendMessageA(master, TBM_GETPOS, 0, 0), 0) << "the fade reached its end";
+    const ConverterSnapshot snapshot = Snapshot();
+    for (std::size_t i = 0; i < 12; ++i) {
+        EXPECT_EQ(snapshot.levels[i], 200) << i;
+    }
+    EXPECT_TRUE(ErrorBoxes().empty());
+}
+
+TEST_F(ShippedProgram, TheConverterUnpluggedWhileRunningMakesNoHangAndTheProgramEndsWithZero)
+{
+    MoveFader(ID_SCENE_B_FIRST, 0x33);
+    ASSERT_EQ(Snapshot().levels[0], 0x33);
+    control.Close();
+    std::string error;
+    ASSERT_TRUE(RemoveVirtualConverter(error)) << error;
+
+    const auto start = std::chrono::steady_clock::now();
+    MoveFader(ID_MASTER, 255);
+    Click(ID_GO);
+    EXPECT_LT(Seconds(std::chrono::steady_clock::now() - start), 1.0) << "the writes failed at once";
+    EXPECT_TRUE(ErrorBoxes().empty()) << "a failed write is silent";
+
+    PostMessageA(program.window, WM_COMMAND, MAKEWPARAM(105, 0), 0);
+    EXPECT_EQ(WaitForExit(program), 0u);
+    ASSERT_TRUE(InstallVirtualConverter(DriverBesideThisProgram(), error)) << error;
+}
+
+}  // namespace
