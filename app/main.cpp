@@ -3,7 +3,8 @@
 #include "app/application.h"
 #include "app/resources/resource_ids.h"
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)
+// The platform declares the entry point with parameter names of its own.
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)  // NOLINT(readability-inconsistent-declaration-parameter-name)
 {
     ChooseConverterPlatform();
     LoadApplicationStrings(instance);

@@ -83,7 +83,9 @@ ATOM RegisterMainWindowClass(HINSTANCE instance)
     windowClass.hInstance = instance;
     windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_VELTRANO));
     windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
-    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));
+    // A system colour index plus one stands for its brush.
+    windowClass.hbrBackground =
+        reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));  // NOLINT(performance-no-int-to-ptr)
     windowClass.lpszMenuName = MAKEINTRESOURCEA(IDR_MAIN_MENU);
     windowClass.lpszClassName = TheApplication().className;
     windowClass.hIconSm = LoadIconA(instance, MAKEINTRESOURCEA(IDI_VELTRANO_SMALL));
@@ -137,7 +139,8 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_COMMAND:
         return OnCommand(window, wParam, lParam);
     case WM_VSCROLL:
-        OnPanelScroll(LOWORD(wParam), reinterpret_cast<HWND>(lParam));
+        // The notifying trackbar travels in lParam.
+        OnPanelScroll(LOWORD(wParam), reinterpret_cast<HWND>(lParam));  // NOLINT(performance-no-int-to-ptr)
         return 0;
     case WM_PAINT:
         OnPaint(window);

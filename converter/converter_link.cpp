@@ -71,7 +71,7 @@ void OpenConverter()
 {
     ConverterState& converter = TheConverter();
     std::unique_ptr<HidDevice> device;
-    if (converter.bus == nullptr ||
+    if (converter.bus == nullptr || converter.clock == nullptr ||
         !FindConverter(*converter.bus, device, CONVERTER_VENDOR_ID, CONVERTER_PRODUCT_ID)) {
         return;
     }
@@ -100,7 +100,7 @@ void OpenConverter()
 bool SendConverterCommand(const char* text)
 {
     ConverterState& converter = TheConverter();
-    if (!converter.present) {
+    if (!converter.present || converter.clock == nullptr) {
         return true;
     }
     if (!FrameCommand(text, converter.outReport.get(), converter.outReportLength)) {

@@ -22,7 +22,8 @@ std::string_view ReportPayload(const std::uint8_t* report, std::size_t bytesRece
     if (bytesReceived <= REPORT_HEADER_LENGTH) {
         return {};
     }
-    const int stated = static_cast<std::int8_t>(report[2]);
+    // The length byte is signed: 0x80 and above are negative and leave no payload.
+    const int stated = report[2] < 0x80 ? report[2] : report[2] - 0x100;
     const std::size_t available = bytesReceived - REPORT_HEADER_LENGTH;
     const std::size_t length = std::min(static_cast<std::size_t>(std::max(stated, 0)), available);
 

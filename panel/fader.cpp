@@ -5,6 +5,8 @@
 #include <cstring>
 #include <new>
 
+#include "panel/child_window.h"
+
 Fader::Fader(HWND parentWindow, HINSTANCE moduleInstance) : parent(parentWindow), instance(moduleInstance) {}
 
 void Fader::SetLabel(const char* text)
@@ -34,8 +36,7 @@ void Fader::Create(int controlId, int left, int top, int frameWidth, int height)
     frameHeight = heights.frameHeight;
     captionY = heights.captionY;
 
-    // Child-window IDs travel in the menu parameter.
-    HMENU childId = reinterpret_cast<HMENU>(static_cast<INT_PTR>(id));
+    HMENU childId = ChildWindowId(id);
     frame = CreateWindowExA(0, "static", nullptr, WS_CHILD | WS_VISIBLE | SS_BLACKFRAME, x, y, width, frameHeight,
                             parent, childId, instance, nullptr);
     track = CreateWindowExA(0, TRACKBAR_CLASSA, nullptr, WS_CHILD | WS_VISIBLE | TBS_VERT | TBS_AUTOTICKS | TBS_BOTH,
@@ -49,7 +50,7 @@ void Fader::Create(int controlId, int left, int top, int frameWidth, int height)
     if (label) {
         caption = CreateWindowExA(0, "static", nullptr, WS_CHILD | WS_VISIBLE | SS_CENTER, FADER_INSET, captionY,
                                   width - 2 * FADER_INSET, FADER_CAPTION_HEIGHT, frame,
-                                  reinterpret_cast<HMENU>(static_cast<INT_PTR>(-1)), instance, nullptr);
+                                  ChildWindowId(-1), instance, nullptr);
         SetWindowTextA(caption, label.get());
     }
 }

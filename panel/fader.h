@@ -17,7 +17,7 @@ public:
     // the caption shows the new copy; a fader created without a label gets no caption later.
     void SetLabel(const char* text);
     // Creates the child windows; height 0 gives the default size.
-    void Create(int id, int x, int y, int width, int height);
+    void Create(int controlId, int left, int top, int frameWidth, int height);
 
     void SetLevel(int level);
     Level GetLevel() const;

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <new>
 
+#include "panel/child_window.h"
+
 namespace {
 
 struct Placement {
@@ -16,7 +18,7 @@ HWND CreateChild(HWND parent, HINSTANCE instance, const char* className, const c
                  Placement at, int id)
 {
     return CreateWindowExA(0, className, text, WS_CHILD | WS_VISIBLE | style, at.x, at.y, at.width, at.height, parent,
-                           reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance, nullptr);
+                           ChildWindowId(id), instance, nullptr);
 }
 
 HWND CreateLabel(HWND parent, HINSTANCE instance, const char* text, Placement at, bool centred)
@@ -72,7 +74,9 @@ PanelState& ThePanel()
 bool BuildPanel(HWND mainWindow)
 {
     PanelState& panel = ThePanel();
-    HINSTANCE instance = reinterpret_cast<HINSTANCE>(GetWindowLongPtrA(mainWindow, GWLP_HINSTANCE));
+    // The window keeps the module it was created for.
+    HINSTANCE instance = reinterpret_cast<HINSTANCE>(  // NOLINT(performance-no-int-to-ptr): a handle kept as a long
+        GetWindowLongPtrA(mainWindow, GWLP_HINSTANCE));
 
     panel.labels[0] = CreateLabel(mainWindow, instance, "A Faders", {10, 2, 70, 18}, false);
     if (!CreateSceneRow(mainWindow, instance, panel.sceneA, ID_SCENE_A_FIRST, 20)) {

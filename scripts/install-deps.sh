@@ -23,6 +23,8 @@ have_cmd xauth || need+=(xauth)
 have_cmd import || need+=(imagemagick)
 have_cmd xdotool || need+=(xdotool)
 have_cmd python3 || need+=(python3)
+have_cmd clang-tidy || need+=(clang-tidy)
+have_cmd cppcheck || need+=(cppcheck)
 
 if [ ${#need[@]} -eq 0 ]; then
     exit 0

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds and tests everything, from a fresh Debian machine on: installs what is missing, builds
 # the native core (plain and under AddressSanitizer/UndefinedBehaviorSanitizer) and the Windows
-# build, runs the native tests and the Windows tests under Wine, and ends with the totals.
+# build, runs the native tests and the Windows tests under Wine, the benchmarks and the static
+# analysis, and ends with the totals.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -39,6 +40,21 @@ for preset in "${presets[@]}"; do
     failed=$((failed + bad))
     summaries+=("$preset: $line")
 done
+
+echo "=== static analysis"
+for tool in clang-tidy cppcheck; do
+    if bash scripts/static-analysis.sh "$tool"; then
+        passed=$((passed + 1))
+        summaries+=("static analysis: $tool clean")
+    else
+        failed=$((failed + 1))
+        status=1
+        summaries+=("static analysis: $tool has findings")
+    fi
+done
+
+echo "=== benchmark figures"
+cat build/windows/benchmarks/*.txt 2>/dev/null || echo "no benchmark figures"
 
 echo "=== summary"
 printf '%s\n' "${summaries[@]}"

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <optional>
 
 namespace {
@@ -174,9 +175,8 @@ IoResult SimulatedConverter::Receive(const std::uint8_t* report, std::size_t len
             replyReports = ShapeReply(exchange.reply);
         }
         const TimePoint availableAt = clock_.Now() + faults.latency;
-        for (auto& r : replyReports) {
-            queue_.push_back({std::move(r), availableAt});
-        }
+        std::transform(replyReports.begin(), replyReports.end(), std::back_inserter(queue_),
+                       [availableAt](InputReport& reply) { return Queued{std::move(reply), availableAt}; });
     }
 
     ++exchangeCount_;

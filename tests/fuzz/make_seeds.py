@@ -6,7 +6,6 @@ reaches, and the input formats are the ones described at the top of each target'
 """
 
 import pathlib
-import shutil
 import struct
 
 HERE = pathlib.Path(__file__).resolve().parent
@@ -15,11 +14,17 @@ CORPUS = HERE / "corpus"
 PROMPT = b"\r\n>"
 
 
+def text_name(text):
+    """A file name that shows the text: letters, digits, '.', '+' and '-' as they are, others as _xx."""
+    if not text:
+        return "empty"
+    return "text_" + "".join(chr(b) if chr(b).isalnum() and b < 0x80 or chr(b) in ".+-" else "_%02x" % b for b in text)
+
+
 def write(target, seeds):
+    # Only the hand-made seeds are written: findings and inputs kept from long runs stay.
     folder = CORPUS / target
-    if folder.exists():
-        shutil.rmtree(folder)
-    folder.mkdir(parents=True)
+    folder.mkdir(parents=True, exist_ok=True)
     for name, data in seeds.items():
         (folder / name).write_bytes(data)
 
@@ -125,10 +130,7 @@ def fade_seeds():
              b"2.5\r\n", b"0x10", b"0x1p3", b"-0x", b"inf", b"-inf", b"nan", b"nan(1)", b"INFINITY", b"1.2.3",
              b"- 1", b"1234567", b"12345678", b"      9", b"       9", b"1.5e309", b"1.25e309", b"9e-324",
              b"1\x002", b"1e5\x00"]
-    seeds = {}
-    for number, text in enumerate(texts):
-        seeds["text%02d" % number] = text
-    return seeds
+    return {text_name(text): text for text in texts}
 
 
 # --- preset_text_fuzzer -----------------------------------------------------------------------
@@ -136,10 +138,7 @@ def fade_seeds():
 def preset_seeds():
     texts = [b"", b"1", b"007", b"12", b"15", b"16", b"127", b"0000127", b"0", b"000", b"128", b"9999999",
              b"12345678", b"12a", b"-5", b"+5", b" 5", b"5 ", b"5\r\n", b"1.0", b"x", b"1\x005", b"\xff1", b"00000001"]
-    seeds = {}
-    for number, text in enumerate(texts):
-        seeds["text%02d" % number] = text
-    return seeds
+    return {text_name(text): text for text in texts}
 
 
 # --- converter_search_fuzzer ------------------------------------------------------------------
