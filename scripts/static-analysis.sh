@@ -36,10 +36,10 @@ clang-tidy)
            "--extra-arg=-isystem$gcc_dir/include/c++/x86_64-w64-mingw32"
            "--extra-arg=-isystem$gcc_dir/include/c++/backward")
     for file in $native; do
-        clang-tidy -p build/native --quiet "$file" || status=1
+        clang-tidy -p build/native --quiet "$file" 2>/dev/null || status=1
     done
     for file in $windows; do
-        clang-tidy -p build/windows --quiet "${mingw[@]}" "$file" || status=1
+        clang-tidy -p build/windows --quiet "${mingw[@]}" "$file" 2>/dev/null || status=1
     done
     [ "$status" -eq 0 ] && echo "clang-tidy: no findings in $(echo $native $windows | wc -w) files"
     exit "$status"

@@ -19,15 +19,6 @@ using namespace std::chrono_literals;
 
 namespace {
 
-std::wstring DriverBesideThisProgram()
-{
-    std::array<wchar_t, MAX_PATH> program{};
-    const DWORD length = GetModuleFileNameW(nullptr, program.data(), static_cast<DWORD>(program.size()));
-    std::wstring path(program.data(), length);
-    path.erase(path.find_last_of(L"\\/") + 1);
-    return path + VC_DRIVER_FILE_NAME;
-}
-
 class VirtualConverterRemoval : public VirtualConverterLink {
 protected:
     void TearDown() override

@@ -32,15 +32,6 @@ constexpr int ID_MASTER = 2000;
 constexpr int ID_SCENE_A_FIRST = 2001;
 constexpr int ID_SCENE_B_FIRST = 3001;
 
-std::wstring DriverBesideThisProgram()
-{
-    std::array<wchar_t, MAX_PATH> program{};
-    const DWORD length = GetModuleFileNameW(nullptr, program.data(), static_cast<DWORD>(program.size()));
-    std::wstring path(program.data(), length);
-    path.erase(path.find_last_of(L"\\/") + 1);
-    return path + VC_DRIVER_FILE_NAME;
-}
-
 double Seconds(std::chrono::steady_clock::duration d)
 {
     return std::chrono::duration<double>(d).count();

@@ -1,55 +1,23 @@
 #include "screen_pixels.h"
 
-Pixels CaptureClient(HWND window)
-{
-    RECT client;
-    GetClientRect(window, &client);
-    Pixels pixels;
-    pixels.width = client.right;
-    pixels.height = client.bottom;
-    HDC screen = GetDC(window);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = pixels.width;
-    info.bmiHeader.biHeight = -pixels.height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, pixels.width, pixels.height, screen, 0, 0, SRCCOPY);
-    GdiFlush();
-    const auto* data = static_cast<const std::uint32_t*>(bits);
-    pixels.data.assign(data, data + pixels.width * pixels.height);
-    for (auto& p : pixels.data) {
-        p &= 0x00FFFFFF;
-    }
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(window, screen);
-    return pixels;
-}
+namespace {
 
-Pixels Render(int width, int height, const std::function<void(HDC)>& draw)
+// Draws into a 32-bit bitmap of the given size, compatible with `reference`, and reads it back.
+Pixels DrawInto(HDC reference, int width, int height, const std::function<void(HDC)>& draw)
 {
     Pixels pixels;
     pixels.width = width;
     pixels.height = height;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
+    HDC memory = CreateCompatibleDC(reference);
     BITMAPINFO info{};
     info.bmiHeader.biSize = sizeof(info.bmiHeader);
     info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biHeight = -height;  // top row first
     info.bmiHeader.biPlanes = 1;
     info.bmiHeader.biBitCount = 32;
     void* bits = nullptr;
     HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(memory, bitmap);
-    RECT all{0, 0, width, height};
-    FillRect(memory, &all, GetSysColorBrush(COLOR_WINDOW));
     draw(memory);
     GdiFlush();
     const auto* data = static_cast<const std::uint32_t*>(bits);
@@ -60,6 +28,31 @@ Pixels Render(int width, int height, const std::function<void(HDC)>& draw)
     SelectObject(memory, old);
     DeleteObject(bitmap);
     DeleteDC(memory);
+    return pixels;
+}
+
+}  // namespace
+
+Pixels CaptureClient(HWND window)
+{
+    RECT client;
+    GetClientRect(window, &client);
+    HDC screen = GetDC(window);
+    Pixels pixels = DrawInto(screen, client.right, client.bottom, [&](HDC memory) {
+        BitBlt(memory, 0, 0, client.right, client.bottom, screen, 0, 0, SRCCOPY);
+    });
+    ReleaseDC(window, screen);
+    return pixels;
+}
+
+Pixels Render(int width, int height, const std::function<void(HDC)>& draw)
+{
+    HDC screen = GetDC(nullptr);
+    Pixels pixels = DrawInto(screen, width, height, [&](HDC memory) {
+        RECT all{0, 0, width, height};
+        FillRect(memory, &all, GetSysColorBrush(COLOR_WINDOW));
+        draw(memory);
+    });
     ReleaseDC(nullptr, screen);
     return pixels;
 }

@@ -308,3 +308,12 @@ bool RemoveVirtualConverter(std::string& error)
     }
     return true;
 }
+
+std::wstring DriverBesideThisProgram()
+{
+    std::array<wchar_t, MAX_PATH> program{};
+    const DWORD length = GetModuleFileNameW(nullptr, program.data(), static_cast<DWORD>(program.size()));
+    std::wstring path(program.data(), length);
+    path.erase(path.find_last_of(L"\\/") + 1);
+    return path + VC_DRIVER_FILE_NAME;
+}

@@ -19,6 +19,9 @@ inline constexpr const wchar_t* VC_ROOT_DEVICE_NAME = L"VIRTUAL&VID_6A5B&PID_0E4
 
 inline constexpr std::chrono::milliseconds VC_SETUP_TIMEOUT{15000};
 
+// The driver file that the build puts beside the running program.
+std::wstring DriverBesideThisProgram();
+
 // Copies `driverFile` into the system's driver folder, creates the device and the service and
 // starts it, then waits until the HID device is present. Anything left over from an earlier
 // install is removed first. False, with `error` telling what failed, when any step fails.

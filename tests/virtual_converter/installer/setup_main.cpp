@@ -14,15 +14,6 @@
 
 namespace {
 
-std::wstring DriverBesideProgram()
-{
-    std::array<wchar_t, MAX_PATH> program{};
-    const DWORD length = GetModuleFileNameW(nullptr, program.data(), static_cast<DWORD>(program.size()));
-    std::wstring path(program.data(), length);
-    path.erase(path.find_last_of(L"\\/") + 1);
-    return path + VC_DRIVER_FILE_NAME;
-}
-
 std::wstring Widen(const char* text)
 {
     const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
@@ -49,7 +40,7 @@ int main(int argc, char** argv)
     std::string error;
     bool ok = false;
     if (std::strcmp(argv[1], "install") == 0 && argc <= 3) {
-        ok = InstallVirtualConverter(argc == 3 ? Widen(argv[2]) : DriverBesideProgram(), error);
+        ok = InstallVirtualConverter(argc == 3 ? Widen(argv[2]) : DriverBesideThisProgram(), error);
     } else if (std::strcmp(argv[1], "remove") == 0 && argc == 2) {
         ok = RemoveVirtualConverter(error);
     } else {
