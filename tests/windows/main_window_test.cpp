@@ -12,6 +12,7 @@
 #include "app/application.h"
 #include "app/resources/resource_ids.h"
 #include "console_fixture.h"
+#include "keyboard.h"
 
 namespace {
 
@@ -339,6 +340,34 @@ TEST_F(MainWindow, AltQuestionMarkAndAltSlashOpenTheAboutBox)
     }
     // Without ALT the keys do nothing.
     EXPECT_FALSE(AboutOpensFrom([&] { PostMessageA(Main(), WM_KEYDOWN, '?', 0); }));
+}
+
+TEST_F(MainWindow, AltQuestionMarkAndAltSlashTypedOnTheKeyboardOpenTheAboutBox)
+{
+    Start();
+    SetForegroundWindow(Main());
+    SetFocus(Panel().sceneA[4]->Track());
+    for (char character : {'?', '/'}) {
+        SCOPED_TRACE(character);
+        // ALT, then the keys that make the character on this layout ("?" is Shift and "/" on US
+        // English).
+        const SHORT mapped = VkKeyScanA(character);
+        const WORD key = LOBYTE(mapped);
+        const bool shift = (HIBYTE(mapped) & 1) != 0;
+        EXPECT_TRUE(AboutOpensFrom([&] {
+            std::vector<INPUT> events{KeyEvent(VK_MENU, false)};
+            if (shift) {
+                events.push_back(KeyEvent(VK_SHIFT, false));
+            }
+            events.push_back(KeyEvent(key, false));
+            events.push_back(KeyEvent(key, true));
+            if (shift) {
+                events.push_back(KeyEvent(VK_SHIFT, true));
+            }
+            events.push_back(KeyEvent(VK_MENU, true));
+            SendInput(static_cast<UINT>(events.size()), events.data(), sizeof(INPUT));
+        }));
+    }
 }
 
 TEST_F(MainWindow, ExitEndsTheLoopWithCodeZero)
