@@ -154,5 +154,12 @@ int ReadConverterReply(TimePoint deadline)
             converter.silent = false;
             return 0;
         }
+        // A converter that keeps sending reports without the prompt would keep the reads
+        // completing for ever: the deadline holds for the whole reply.
+        if (converter.clock->Now() > deadline) {
+            converter.silent = true;
+            ShowCommError(converter);
+            return 1;
+        }
     }
 }

@@ -201,6 +201,13 @@ IoResult SimulatedConverter::Deliver(std::uint8_t* buffer, std::size_t length, T
         faults.zeroByteRead = false;
         return IoResult::Completed;
     }
+    if (faults.babbles) {
+        clock_.WaitUntil(clock_.Now() + std::chrono::milliseconds(1));
+        const InputReport chatter = MakeReport("...");
+        bytesRead = std::min(length, chatter.size());
+        std::memcpy(buffer, chatter.data(), bytesRead);
+        return IoResult::Completed;
+    }
     const TimePoint now = clock_.Now();
     if (queue_.empty() || queue_.front().availableAt > std::max(now, deadline)) {
         clock_.WaitUntil(deadline);

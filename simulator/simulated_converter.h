@@ -39,6 +39,7 @@ struct ConverterFaults {
     bool writeHangs = false;    // writes never complete
     bool readFails = false;     // reads fail at once
     bool zeroByteRead = false;  // the next read delivers no bytes (the fault then clears)
+    bool babbles = false;       // sends a report without the prompt every millisecond, for ever
     Duration latency{};         // from a write to its reply
 };
 

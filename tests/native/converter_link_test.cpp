@@ -220,6 +220,20 @@ TEST_F(ConverterLink, AReplyWithoutAWholePromptIsAFailedReadAfterOneSecond)
     }
 }
 
+TEST_F(ConverterLink, AConverterThatNeverStopsTalkingIsAFailedReadAfterOneSecond)
+{
+    Open();
+    converter->faults.babbles = true;
+    bool sent = false;
+    const Duration waited = Timed("W 4 44", &sent);
+    EXPECT_GE(waited, REPLY_TIMEOUT);
+    EXPECT_LE(waited, REPLY_TIMEOUT + std::chrono::milliseconds(1));
+    EXPECT_TRUE(sent);
+    EXPECT_EQ(shownBoxes.size(), 1u);
+    // It is taken as silent: the next exchange has the short budget.
+    EXPECT_LE(Timed("W 4 45"), SILENT_EXCHANGE_BUDGET + std::chrono::milliseconds(1));
+}
+
 TEST_F(ConverterLink, AFailedReadShowsTheBoxAndTheCommandCountsAsDone)
 {
     Open();
