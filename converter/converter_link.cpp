@@ -9,6 +9,26 @@
 
 namespace {
 
+void AnsweredAgain(ConverterState& converter)
+{
+    if (converter.silent) {
+        converter.silent = false;
+        converter.answeredAgain = true;
+    }
+}
+
+// Once per return of the converter, after the exchange that saw it: the console sends what the
+// converter missed. Commands sent from inside the error box may be the ones that see it.
+void ResendAfterSilence(ConverterState& converter)
+{
+    if (converter.answeredAgain) {
+        converter.answeredAgain = false;
+        if (converter.answeringAgain != nullptr) {
+            converter.answeringAgain();
+        }
+    }
+}
+
 void ShowCommError(ConverterState& converter)
 {
     // Exchanges keep running inside the box's message loop; a failure there must not open box
@@ -40,7 +60,9 @@ void DiscardStaleInput(ConverterState& converter, TimePoint until)
                 break;
             }
         }
-        converter.silent = !answered;
+        if (answered) {
+            AnsweredAgain(converter);
+        }
     }
     converter.handle->FlushInput();
 }
@@ -108,7 +130,6 @@ bool SendConverterCommand(const char* text)
     }
 
     Clock& clock = *converter.clock;
-    const bool wasSilent = converter.silent;
     const TimePoint start = clock.Now();
     const TimePoint budgetEnd = start + SILENT_EXCHANGE_BUDGET;
     DiscardStaleInput(converter, budgetEnd);
@@ -125,9 +146,7 @@ bool SendConverterCommand(const char* text)
 
     const TimePoint replyDeadline = converter.silent ? budgetEnd : clock.Now() + REPLY_TIMEOUT;
     ReadConverterReply(replyDeadline);
-    if (wasSilent && !converter.silent && converter.answeringAgain != nullptr) {
-        converter.answeringAgain();
-    }
+    ResendAfterSilence(converter);
     return true;
 }
 
@@ -151,7 +170,7 @@ int ReadConverterReply(TimePoint deadline)
             return -1;
         }
         if (ReportHasPrompt(converter.inReport.get(), bytesRead)) {
-            converter.silent = false;
+            AnsweredAgain(converter);
             return 0;
         }
         // A converter that keeps sending reports without the prompt would keep the reads

@@ -51,6 +51,8 @@ struct ConverterState {
 
     // The converter missed a deadline and has not answered since.
     bool silent = false;
+    // It answered again; answeringAgain is still to be called, once the exchange is done.
+    bool answeredAgain = false;
     bool commErrorShowing = false;
 };
 

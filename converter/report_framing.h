@@ -15,7 +15,8 @@ inline constexpr std::uint8_t REPORT_COMMAND_MARKER = 0x30;
 inline constexpr std::size_t REPORT_HEADER_LENGTH = 3;
 inline constexpr std::string_view CONVERTER_PROMPT = "\r\n>";
 
-// Room a command of textLength bytes needs in an output report: header, text, CR and a zero.
+// Room a command of textLength bytes needs in an output report: header, text and CR. The buffers
+// hold one byte more than the report, so a terminating zero behind the CR always fits.
 constexpr std::size_t FramedLength(std::size_t textLength)
 {
     return REPORT_HEADER_LENGTH + textLength + 1;

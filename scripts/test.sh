@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
 # Builds and tests everything, from a fresh Debian machine on: installs what is missing, builds
-# the native core (plain and under AddressSanitizer/UndefinedBehaviorSanitizer) and the Windows
-# build, runs the native tests and the Windows tests under Wine, the benchmarks and the static
-# analysis, and ends with the totals.
+# the native core (plain and under AddressSanitizer/UndefinedBehaviorSanitizer), the Windows build
+# and the fuzz targets, runs the native tests, the Windows tests under Wine, a short run of each
+# fuzz target over its seeds, the benchmarks and the static analysis, and ends with the totals.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 bash scripts/install-deps.sh
 
 jobs=$(nproc)
-presets=(native native-asan windows)
+presets=(native native-asan windows fuzz)
 for preset in "${presets[@]}"; do
     echo "=== building $preset"
     cmake --preset "$preset" >/dev/null

@@ -216,7 +216,7 @@ IoResult SimulatedConverter::Deliver(std::uint8_t* buffer, std::size_t length, T
     clock_.WaitUntil(queue_.front().availableAt);
     const InputReport& report = queue_.front().report;
     bytesRead = std::min(length, report.size());
-    std::memcpy(buffer, report.data(), bytesRead);
+    std::copy_n(report.begin(), bytesRead, buffer);
     queue_.pop_front();
     return IoResult::Completed;
 }

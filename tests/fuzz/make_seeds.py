@@ -58,13 +58,19 @@ def send(*reports):
 
 
 def read(milliseconds, *reports):
-    return bytes([1 | (milliseconds << 1)]) + reply(*reports)
+    """A direct read with a deadline of -8 to 119 ms from now."""
+    assert -8 <= milliseconds <= 119
+    return bytes([1 | ((milliseconds + 8) << 1)]) + reply(*reports)
 
 
 def reply_seeds():
     l65 = report_length(65)
     plain = b"\x00"
-    box = b"\x01"
+
+    def box(*replies):
+        """The error box sends a command each time it opens, answered by these replies in turn."""
+        return b"\x01" + bytes([len(replies) - 1]) + b"".join(replies)
+
     return {
         "prompt_in_one_report": l65 + plain + send(report(b"W 0 0" + PROMPT)),
         # Every kind of report at once; reading stops at the clamped one, two stay queued.
@@ -85,16 +91,22 @@ def reply_seeds():
         + send(report(b"\r\n", size=6), report(b">", size=6)),
         "zero_byte_read_leaves_the_rest": l65 + plain + send(b"", report(PROMPT)) + send(report(PROMPT)),
         "direct_reads": l65 + plain + read(5) + read(0, report(b"I" + PROMPT), report(PROMPT))
-        + read(0, report(b"late")) + read(127, b""),
+        + read(0, report(b"late")) + read(119, b""),
+        # Past its deadline a read takes what is queued, but a report without the prompt ends it.
+        "reads_past_the_deadline": l65 + plain + read(-3, report(b"no prompt"), report(PROMPT)) + read(-1)
+        + read(-8, report(PROMPT)) + read(-8),
         "length_byte_beyond_the_report": report_length(128) + plain + send(
             report(b"y" * 120 + PROMPT, 0x7F, size=128)),
         "prompt_at_the_last_byte": report_length(10) + plain + send(report(b"abcd" + PROMPT, 0x7F, size=10)),
-        "box_sends_a_command": l65 + box + reply(report(b"W 0 0" + PROMPT)) + send() + send(report(PROMPT)),
-        "box_command_times_out_too": l65 + box + reply() + send() + send() + send(report(PROMPT)),
+        "box_sends_a_command": l65 + box(reply(report(b"W 0 0" + PROMPT))) + send() + send(report(PROMPT)),
+        "box_command_times_out_too": l65 + box(reply()) + send() + send() + send(report(PROMPT)),
         # The box's command ends at a read of no bytes; the prompt it leaves shows the converter is
         # back when the next command drains it.
-        "late_prompt_ends_silence": l65 + box + reply(b"", report(PROMPT)) + send() + send(),
-        "stale_input_while_silent": l65 + box + reply(b"", report(b"no"), b"", report(PROMPT)) + send()
+        "late_prompt_ends_silence": l65 + box(reply(b"", report(PROMPT))) + send() + send(),
+        # The box's first command finds the converter still silent, its second one answered: the
+        # command that opened the second box began silent and ends with the converter answering.
+        "box_commands_answered_in_turn": l65 + box(reply(), reply(report(PROMPT))) + send() + send(),
+        "stale_input_while_silent": l65 + box(reply(b"", report(b"no"), b"", report(PROMPT))) + send()
         + send(report(PROMPT)),
     }
 

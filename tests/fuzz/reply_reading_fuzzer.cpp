@@ -8,14 +8,18 @@
 // arrived, and it ends at the first zero byte. Reading stops at the first report holding CR LF ">"
 // (0) or at the first read of no bytes (-1); the reports behind stay queued. Without either, the
 // read times out at its deadline (1) and the error box opens once, at the deadline, unless it is
-// open already. A command gets REPLY_TIMEOUT for its reply, or SILENT_EXCHANGE_BUDGET in all while
+// open already. Reports already queued are read even past the deadline, but once it has passed a
+// report without the prompt ends the read (1) at once. A command gets REPLY_TIMEOUT for its reply, or SILENT_EXCHANGE_BUDGET in all while
 // the converter is silent; before the write, input left from earlier exchanges is dropped, and
-// while silent it is read first: a prompt among it shows the converter is answering again.
+// while silent it is read first: a prompt among it shows the converter is answering again. Each
+// return of the converter from silence calls the answering-again hook once, when the command that
+// saw it ends (a command sent from inside the error box may be the one).
 //
 // Input: the input report length (6 + byte % 123); flags (bit 0: the error box sends a command of
-// its own, whose reply follows); then exchanges, each a header byte (bit 0: the reply is read
-// directly with ReadConverterReply, with a deadline of byte >> 1 milliseconds; otherwise a command
-// is sent) and a reply. A reply is a count (byte % 16) of reports, each a length
+// its own; then the number of replies it gets, 1 + byte % 4, used in turn, and the replies); then
+// exchanges, each a header byte (bit 0: the reply is read
+// directly with ReadConverterReply, with a deadline of (byte >> 1) - 8 milliseconds from now, so
+// that some reads start past their deadline; otherwise a command is sent) and a reply. A reply is a count (byte % 16) of reports, each a length
 // (byte % (report length + 1)) and that many bytes.
 
 #include <algorithm>
@@ -69,11 +73,13 @@ struct Model {
     std::deque<InputReport> queued;  // reports the converter holds, all of them arrived
     bool silent = false;
     int boxesShown = 0;
+    int answeredAgain = 0;
+    bool answeredPending = false;  // the converter came back; the hook is called at the command's end
     TimePoint now;
 };
 
 // Reads queued reports as ReadConverterReply should, up to its end.
-Outcome ReadUpToPrompt(Model& model)
+Outcome ReadUpToPrompt(Model& model, TimePoint deadline)
 {
     while (!model.queued.empty()) {
         const InputReport report = model.queued.front();
@@ -82,8 +88,12 @@ Outcome ReadUpToPrompt(Model& model)
             return Outcome::NoBytes;
         }
         if (OwnPayloadHasPrompt(report)) {
+            model.answeredPending = model.answeredPending || model.silent;
             model.silent = false;
             return Outcome::Prompt;
+        }
+        if (model.now > deadline) {
+            break;
         }
     }
     model.silent = true;
@@ -107,6 +117,7 @@ public:
         PopulateTypicalBus(bus_, converter_);
         TheConverter() = ConverterState{};
         UseConverterPlatform(bus_, clock_, ShowBox);
+        TheConverter().answeringAgain = AnsweringAgain;
         running_ = this;
         OpenConverter();
         Require(TheConverter().present, "the converter is found and sized");
@@ -122,10 +133,10 @@ public:
     ReplyRun(const ReplyRun&) = delete;
     ReplyRun& operator=(const ReplyRun&) = delete;
 
-    void SetBoxCommand(std::vector<InputReport> reply)
+    // The error box sends a command each time it opens; its replies come in turn from `replies`.
+    void SetBoxCommand(std::vector<std::vector<InputReport>> replies)
     {
-        boxSendsCommand_ = true;
-        boxReply_ = std::move(reply);
+        boxReplies_ = std::move(replies);
     }
 
     // A command through SendConverterCommand, answered by `reply`.
@@ -140,14 +151,20 @@ public:
                 answered = answered || OwnPayloadHasPrompt(report);
             }
             model_.silent = !answered;
+            model_.answeredPending = model_.answeredPending || answered;
         }
         model_.queued.clear();
         const TimePoint deadline = model_.now + (model_.silent ? SILENT_EXCHANGE_BUDGET : REPLY_TIMEOUT);
         model_.queued.insert(model_.queued.end(), reply.begin(), reply.end());
-        ExpectTimeOut(ReadUpToPrompt(model_), deadline);
+        ExpectTimeOut(ReadUpToPrompt(model_, deadline), deadline);
 
         converter_->ScriptNextReply(reply);
         Require(SendConverterCommand(COMMAND), "a command whose write completed counts as sent");
+        // A command sent from the error box inside this one may already have called the hook.
+        if (model_.answeredPending) {
+            model_.answeredPending = false;
+            ++model_.answeredAgain;
+        }
         Require(converter_->History().back().command == COMMAND, "the converter got the command");
         CheckState();
     }
@@ -164,7 +181,7 @@ public:
 
         const TimePoint deadline = model_.now + allowed;
         model_.queued.insert(model_.queued.end(), reply.begin(), reply.end());
-        const Outcome expected = ReadUpToPrompt(model_);
+        const Outcome expected = ReadUpToPrompt(model_, deadline);
         ExpectTimeOut(expected, deadline);
 
         const int result = ReadConverterReply(deadline);
@@ -179,14 +196,20 @@ private:
         Require(std::strcmp(text, "USB Comm error") == 0 && std::strcmp(caption, "Error") == 0,
                 "the box says USB Comm error");
         Require(!run.boxOpen_, "no second error box opens while one is open");
-        Require(run.clock_.Now() == run.boxDue_, "the box opens at the deadline, not later and not earlier");
+        Require(run.clock_.Now() == run.boxDue_, "the box opens at the deadline (or at once past it), not later");
         ++run.boxesShownActual_;
-        if (run.boxSendsCommand_) {
+        if (!run.boxReplies_.empty()) {
             // A crossfade tick arriving through the box's message loop.
+            const std::vector<InputReport>& reply = run.boxReplies_[run.boxTurn_++ % run.boxReplies_.size()];
             run.boxOpen_ = true;
-            run.Send(run.boxReply_);
+            run.Send(reply);
             run.boxOpen_ = false;
         }
+    }
+
+    static void AnsweringAgain()
+    {
+        ++running_->answeredAgainActual_;
     }
 
     void ExpectTimeOut(Outcome expected, TimePoint deadline)
@@ -194,10 +217,11 @@ private:
         if (expected != Outcome::TimedOut) {
             return;
         }
-        model_.now = deadline;
+        // A read that starts past its deadline fails without waiting.
+        model_.now = std::max(model_.now, deadline);
         if (!boxOpen_) {
             ++model_.boxesShown;
-            boxDue_ = deadline;
+            boxDue_ = model_.now;
         }
     }
 
@@ -208,6 +232,8 @@ private:
                 "the converter counts as silent from a time-out until a prompt arrives");
         Require(clock_.Now() == model_.now, "an exchange waits exactly up to its deadline, and only without a prompt");
         Require(boxesShownActual_ == model_.boxesShown, "every time-out outside the box shows the box once");
+        Require(answeredAgainActual_ == model_.answeredAgain,
+                "each return of the converter from silence calls the hook once");
         Require(TheConverter().commErrorShowing == boxOpen_, "the box counts as open while it is");
         Require(converter_->FramingErrors() == 0, "the command is framed as the converter expects");
     }
@@ -218,11 +244,12 @@ private:
     SimulatedHidBus bus_;
     std::shared_ptr<SimulatedConverter> converter_;
     Model model_;
-    bool boxSendsCommand_ = false;
-    std::vector<InputReport> boxReply_;
+    std::vector<std::vector<InputReport>> boxReplies_;
+    std::size_t boxTurn_ = 0;
     bool boxOpen_ = false;
     TimePoint boxDue_;
     int boxesShownActual_ = 0;
+    int answeredAgainActual_ = 0;
 };
 
 ReplyRun* ReplyRun::running_ = nullptr;
@@ -246,13 +273,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     TheDiscoveryLog() = DiscoveryLog{};
     ReplyRun run(reportLength);
     if ((flags & 1) != 0) {
-        run.SetBoxCommand(DecodeReply(input, reportLength));
+        std::vector<std::vector<InputReport>> boxReplies(1 + input.Byte() % 4);
+        for (auto& reply : boxReplies) {
+            reply = DecodeReply(input, reportLength);
+        }
+        run.SetBoxCommand(std::move(boxReplies));
     }
     for (int exchange = 0; exchange < MAX_EXCHANGES && !input.AtEnd(); ++exchange) {
         const std::uint8_t header = input.Byte();
         const std::vector<InputReport> reply = DecodeReply(input, reportLength);
         if ((header & 1) != 0) {
-            run.Read(reply, std::chrono::milliseconds(header >> 1));
+            run.Read(reply, std::chrono::milliseconds((header >> 1) - 8));
         } else {
             run.Send(reply);
         }

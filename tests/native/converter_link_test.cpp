@@ -335,6 +335,28 @@ TEST_F(ConverterLink, TheConsoleHearsOnceWhenTheConverterAnswersAgain)
     EXPECT_EQ(resends, 1) << "only on the change";
 }
 
+TEST_F(ConverterLink, AReturnSeenFromInsideTheErrorBoxIsResentOnce)
+{
+    static int resends = 0;
+    resends = 0;
+    TheConverter().answeringAgain = [] { ++resends; };
+    Open();
+    converter->faults.silent = true;
+    SendConverterCommand("W 0 1");  // the first time-out
+    // The next command fails too; from inside its box a command finds the converter back.
+    static std::shared_ptr<SimulatedConverter> device;
+    device = converter;
+    whileBoxOpen = [] {
+        device->faults.silent = false;
+        SendConverterCommand("W 0 2");
+    };
+    shownBoxes.clear();
+    SendConverterCommand("W 0 3");
+    EXPECT_EQ(shownBoxes.size(), 1u);
+    EXPECT_EQ(resends, 1) << "one return, one resend";
+    device.reset();
+}
+
 TEST_F(ConverterLink, ALateReplyNeverAnswersTheNextCommand)
 {
     Open();
