@@ -153,6 +153,9 @@ bool SendConverterCommand(const char* text)
 int ReadConverterReply(TimePoint deadline)
 {
     ConverterState& converter = TheConverter();
+    if (!converter.present || converter.clock == nullptr) {
+        return -1;  // nothing to read from
+    }
     for (;;) {
         std::size_t bytesRead = 0;
         const IoResult result =

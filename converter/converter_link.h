@@ -74,5 +74,5 @@ bool SendConverterCommand(const char* text);
 
 // Reads input reports until one holds the prompt. 0: the prompt arrived; 1: a read failed or
 // the deadline passed (the "USB Comm error" box was shown, unless one is open already); -1: a
-// read returned no bytes.
+// read returned no bytes, or there is no converter to read from.
 int ReadConverterReply(TimePoint deadline);

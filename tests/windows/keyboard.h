@@ -33,23 +33,30 @@ inline void PressKey(WORD virtualKey)
     SendKeyEvents({KeyEvent(virtualKey, false), KeyEvent(virtualKey, true)});
 }
 
-// Types text one character at a time, as the keyboard layout would produce it.
+// The key presses that make one character on this keyboard layout, Shift included where needed
+// ("?" is Shift and the "/" key on US English).
+inline std::vector<INPUT> CharacterKeyEvents(char c)
+{
+    const SHORT mapped = VkKeyScanA(c);
+    const WORD key = LOBYTE(mapped);
+    const bool shift = (HIBYTE(mapped) & 1) != 0;
+    std::vector<INPUT> events;
+    if (shift) {
+        events.push_back(KeyEvent(VK_SHIFT, false));
+    }
+    events.push_back(KeyEvent(key, false));
+    events.push_back(KeyEvent(key, true));
+    if (shift) {
+        events.push_back(KeyEvent(VK_SHIFT, true));
+    }
+    return events;
+}
+
+// Types text one character at a time.
 inline void TypeText(const std::string& text)
 {
     for (char c : text) {
-        const SHORT mapped = VkKeyScanA(c);
-        const WORD key = LOBYTE(mapped);
-        const bool shift = (HIBYTE(mapped) & 1) != 0;
-        std::vector<INPUT> events;
-        if (shift) {
-            events.push_back(KeyEvent(VK_SHIFT, false));
-        }
-        events.push_back(KeyEvent(key, false));
-        events.push_back(KeyEvent(key, true));
-        if (shift) {
-            events.push_back(KeyEvent(VK_SHIFT, true));
-        }
-        SendKeyEvents(events);
+        SendKeyEvents(CharacterKeyEvents(c));
     }
 }
 

@@ -349,21 +349,10 @@ TEST_F(MainWindow, AltQuestionMarkAndAltSlashTypedOnTheKeyboardOpenTheAboutBox)
     SetFocus(Panel().sceneA[4]->Track());
     for (char character : {'?', '/'}) {
         SCOPED_TRACE(character);
-        // ALT, then the keys that make the character on this layout ("?" is Shift and "/" on US
-        // English).
-        const SHORT mapped = VkKeyScanA(character);
-        const WORD key = LOBYTE(mapped);
-        const bool shift = (HIBYTE(mapped) & 1) != 0;
         EXPECT_TRUE(AboutOpensFrom([&] {
             std::vector<INPUT> events{KeyEvent(VK_MENU, false)};
-            if (shift) {
-                events.push_back(KeyEvent(VK_SHIFT, false));
-            }
-            events.push_back(KeyEvent(key, false));
-            events.push_back(KeyEvent(key, true));
-            if (shift) {
-                events.push_back(KeyEvent(VK_SHIFT, true));
-            }
+            const std::vector<INPUT> keys = CharacterKeyEvents(character);
+            events.insert(events.end(), keys.begin(), keys.end());
             events.push_back(KeyEvent(VK_MENU, true));
             SendInput(static_cast<UINT>(events.size()), events.data(), sizeof(INPUT));
         }));
