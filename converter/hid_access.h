@@ -41,14 +41,15 @@ public:
     virtual bool GetAttributes(HidAttributes& attributes) = 0;
     virtual bool GetReportLengths(HidReportLengths& lengths) = 0;
 
-    // Writes one output report of exactly `length` bytes. An operation that cannot complete by
-    // `deadline` is cancelled, and its completion collected, before TimedOut is returned, so the
-    // buffer is free again whatever the result.
+    // Writes one output report of exactly `length` bytes. A write that cannot complete by
+    // `deadline` is cancelled, and its completion collected, before TimedOut is returned: the
+    // caller's buffer is never used after the call, whatever the result.
     virtual IoResult WriteReport(const std::uint8_t* report, std::size_t length, TimePoint deadline) = 0;
 
     // Reads one input report into `buffer` (at most `length` bytes); `bytesRead` is what arrived,
     // possibly 0. A report that is already queued is delivered even when the deadline has passed.
-    // Time-outs behave as for WriteReport.
+    // The caller's buffer is never used after the call; a report that arrives after a time-out
+    // is kept for the next read or dropped by FlushInput.
     virtual IoResult ReadReport(std::uint8_t* buffer, std::size_t length, TimePoint deadline,
                                 std::size_t& bytesRead) = 0;
 

