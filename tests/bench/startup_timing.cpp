@@ -10,18 +10,11 @@
 #include <string>
 #include <vector>
 
+#include "program_path.h"
+
 namespace {
 
 constexpr int ROUNDS = 15;
-
-std::string WindowsPath(std::string path)
-{
-    if (!path.empty() && path[0] == '/') {
-        path = "Z:" + path;
-        std::replace(path.begin(), path.end(), '/', '\\');
-    }
-    return path;
-}
 
 HWND VisibleWindowOf(DWORD processId)
 {

@@ -15,6 +15,7 @@
 
 #include "control/virtual_converter_control.h"
 #include "device_setup.h"
+#include "panel/control_ids.h"
 #include "program_path.h"
 #include "running_program.h"
 #include "screen_pixels.h"
@@ -23,14 +24,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-constexpr int ID_FADE_TIME = 1000;
-constexpr int ID_PRESET = 1001;
-constexpr int ID_SAVE = 1002;
-constexpr int ID_GO = 1003;
-constexpr int ID_MASTER = 2000;
-constexpr int ID_SCENE_A_FIRST = 2001;
-constexpr int ID_SCENE_B_FIRST = 3001;
 
 double Seconds(std::chrono::steady_clock::duration d)
 {

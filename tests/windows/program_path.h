@@ -6,10 +6,8 @@
 #include <cstdlib>
 #include <string>
 
-inline std::string ProgramPath(const char* variable)
+inline std::string WindowsPath(std::string path)
 {
-    const char* value = std::getenv(variable);
-    std::string path = value != nullptr ? value : "";
     if (!path.empty() && path[0] == '/') {
         path = "Z:" + path;
         for (char& c : path) {
@@ -19,4 +17,10 @@ inline std::string ProgramPath(const char* variable)
         }
     }
     return path;
+}
+
+inline std::string ProgramPath(const char* variable)
+{
+    const char* value = std::getenv(variable);
+    return WindowsPath(value != nullptr ? value : "");
 }
