@@ -1,16 +1,14 @@
+// Veltrano.exe: the console on the platform's HID stack.
+
 #include <windows.h>
 
-#include "app/application.h"
-#include "app/resources/resource_ids.h"
+#include "app/console.h"
+#include "converter/win32_hid_bus.h"
 
 // The platform declares the entry point with parameter names of its own.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)  // NOLINT(readability-inconsistent-declaration-parameter-name)
 {
-    ChooseConverterPlatform();
-    LoadApplicationStrings(instance);
-    RegisterMainWindowClass(instance);
-    if (!StartApplication(instance, showCommand)) {
-        return 0;
-    }
-    return RunMessageLoop(LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDR_ACCELERATORS)));
+    SteadyClock clock;
+    const auto bus = MakeWin32HidBus(clock);
+    return RunConsole(instance, showCommand, *bus, clock);
 }

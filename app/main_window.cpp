@@ -2,16 +2,13 @@
 
 #include <commctrl.h>
 
-#include "app/application.h"
-#include "app/panel_commands.h"
+#include "app/console.h"
 #include "app/resources/resource_ids.h"
-#include "converter/converter_link.h"
-#include "mixing/channel_output.h"
-#include "panel/panel.h"
+#include "converter/discovery_log.h"
 
 namespace {
 
-// Where "DMX Converter not found!" is centred when no converter was found.
+// Where "DMX Converter not found!" is centred when no converter is in use.
 constexpr RECT NOT_FOUND_TEXT_RECT{300, 0, 520, 20};
 constexpr int EDIT_FRAME_MARGIN = 3;
 
@@ -20,12 +17,12 @@ RECT ToRect(const PanelRect& r)
     return {r.left, r.top, r.right, r.bottom};
 }
 
-LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
+LRESULT OnCommand(Console& console, HWND window, WPARAM wParam, LPARAM lParam)
 {
     const int id = LOWORD(wParam);
     switch (id) {
     case ID_MENU_ABOUT:
-        DialogBoxParamA(TheApplication().instance, MAKEINTRESOURCEA(IDD_ABOUTBOX), window, AboutDialogProc, 0);
+        DialogBoxParamA(console.Instance(), MAKEINTRESOURCEA(IDD_ABOUTBOX), window, AboutDialogProc, 0);
         return 0;
     case ID_MENU_EXIT:
         DestroyWindow(window);
@@ -34,20 +31,53 @@ LRESULT OnCommand(HWND window, WPARAM wParam, LPARAM lParam)
     case ID_PRESET:
     case ID_SAVE:
     case ID_GO:
-        OnPanelCommand(window, id, HIWORD(wParam));
+        console.OnPanelCommand(id, HIWORD(wParam));
         return 0;
     default:
         return DefWindowProcA(window, WM_COMMAND, wParam, lParam);
     }
 }
 
-void OnPaint(HWND window)
+}  // namespace
+
+ApplicationStrings LoadApplicationStrings(HINSTANCE instance)
+{
+    ApplicationStrings strings;
+    LoadStringA(instance, IDS_APP_TITLE, strings.title, TEXT_BUFFER_SIZE);
+    LoadStringA(instance, IDS_WINDOW_CLASS, strings.className, TEXT_BUFFER_SIZE);
+    return strings;
+}
+
+ATOM RegisterMainWindowClass(HINSTANCE instance, const char* className)
+{
+    WNDCLASSEXA windowClass{};
+    windowClass.cbSize = sizeof(windowClass);
+    windowClass.style = CS_HREDRAW | CS_VREDRAW;
+    windowClass.lpfnWndProc = MainWindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_VELTRANO));
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    // A system colour index plus one stands for its brush.
+    windowClass.hbrBackground =
+        reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));  // NOLINT(performance-no-int-to-ptr)
+    windowClass.lpszMenuName = MAKEINTRESOURCEA(IDR_MAIN_MENU);
+    windowClass.lpszClassName = className;
+    windowClass.hIconSm = LoadIconA(instance, MAKEINTRESOURCEA(IDI_VELTRANO_SMALL));
+    return RegisterClassExA(&windowClass);
+}
+
+Console* ConsoleOf(HWND mainWindow)
+{
+    return reinterpret_cast<Console*>(GetWindowLongPtrA(mainWindow, GWLP_USERDATA));  // NOLINT(performance-no-int-to-ptr)
+}
+
+void Console::OnPaint()
 {
     PAINTSTRUCT paint;
-    HDC dc = BeginPaint(window, &paint);
-    if (!TheConverter().present) {
+    HDC dc = BeginPaint(mainWindow_, &paint);
+    if (!link_.Present()) {
         char text[TEXT_BUFFER_SIZE] = {};
-        LoadStringA(TheApplication().instance, IDS_CONVERTER_NOT_FOUND, text, sizeof(text));
+        LoadStringA(instance_, IDS_CONVERTER_NOT_FOUND, text, sizeof(text));
         RECT where = NOT_FOUND_TEXT_RECT;
         DrawTextA(dc, text, -1, &where, DT_CENTER);
     }
@@ -56,75 +86,71 @@ void OnPaint(HWND window)
         InflateRect(&frame, EDIT_FRAME_MARGIN, EDIT_FRAME_MARGIN);
         DrawEdge(dc, &frame, EDGE_SUNKEN, BF_RECT);
     }
-    EndPaint(window, &paint);
+    EndPaint(mainWindow_, &paint);
 }
 
-}  // namespace
-
-Application& TheApplication()
+void Console::OnDestroy()
 {
-    static Application application;
-    return application;
+    // The window may go from inside a box's message loop, in the middle of an exchange or of all
+    // twelve: the stage keeps what it has, and nothing more is read from the dying controls.
+    closing_ = true;
+    StopFadeTimer();
+    link_.CloseConverter();
+    PostQuitMessage(0);
 }
 
-void LoadApplicationStrings(HINSTANCE instance)
+bool Console::StartApplication(int showCommand)
 {
-    Application& application = TheApplication();
-    LoadStringA(instance, IDS_APP_TITLE, application.title, TEXT_BUFFER_SIZE);
-    LoadStringA(instance, IDS_WINDOW_CLASS, application.className, TEXT_BUFFER_SIZE);
-}
-
-ATOM RegisterMainWindowClass(HINSTANCE instance)
-{
-    WNDCLASSEXA windowClass{};
-    windowClass.cbSize = sizeof(windowClass);
-    windowClass.style = CS_HREDRAW | CS_VREDRAW;
-    windowClass.lpfnWndProc = MainWindowProc;
-    windowClass.hInstance = instance;
-    windowClass.hIcon = LoadIconA(instance, MAKEINTRESOURCEA(IDI_VELTRANO));
-    windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
-    // A system colour index plus one stands for its brush.
-    windowClass.hbrBackground =
-        reinterpret_cast<HBRUSH>(static_cast<INT_PTR>(COLOR_WINDOW + 1));  // NOLINT(performance-no-int-to-ptr)
-    windowClass.lpszMenuName = MAKEINTRESOURCEA(IDR_MAIN_MENU);
-    windowClass.lpszClassName = TheApplication().className;
-    windowClass.hIconSm = LoadIconA(instance, MAKEINTRESOURCEA(IDI_VELTRANO_SMALL));
-    return RegisterClassExA(&windowClass);
-}
-
-bool StartApplication(HINSTANCE instance, int showCommand)
-{
-    Application& application = TheApplication();
-    application.instance = instance;
-    HWND window = CreateWindowExA(0, application.className, application.title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
-                                  CW_USEDEFAULT, 0, nullptr, nullptr, instance, nullptr);
+    // The window carries this console from its creation on (see MainWindowProc).
+    HWND window = CreateWindowExA(0, strings_.className, strings_.title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
+                                  CW_USEDEFAULT, 0, nullptr, nullptr, instance_, this);
     if (window == nullptr) {
         return false;
     }
-    application.mainWindow = window;
+    mainWindow_ = window;
 
     InitCommonControls();
-    if (!BuildPanel(window)) {
+    if (!BuildPanel(panel_, window)) {
         DestroyWindow(window);
         return false;
     }
-    TheConverter().answeringAgain = SendAllChannels;
-    OpenConverter();
-
-    // Whatever placement the system would choose, the console starts at (10, 10), 800 x 600.
-    SetWindowPos(window, HWND_TOP, 10, 10, 800, 600, SWP_NOACTIVATE);
-    ShowWindow(window, showCommand);
-    UpdateWindow(window);
+    for (HWND box : {panel_.fadeEdit, panel_.presetEdit}) {
+        SetWindowSubclass(box, EditBoxProc, static_cast<UINT_PTR>(GetDlgCtrlID(box)), reinterpret_cast<DWORD_PTR>(this));
+    }
+    showCommand_ = showCommand;
+    link_.OpenConverter();
+    PlaceAndShow();
     return true;
 }
 
-int RunMessageLoop(HACCEL accelerators)
+void Console::PlaceAndShow()
+{
+    if (shown_) {
+        return;
+    }
+    shown_ = true;
+    // Whatever placement the system would choose, the console starts at (10, 10), 800 x 600.
+    SetWindowPos(mainWindow_, HWND_TOP, 10, 10, 800, 600, SWP_NOACTIVATE);
+    ShowWindow(mainWindow_, showCommand_);
+    UpdateWindow(mainWindow_);
+}
+
+void Console::ShowCommError(const char* text, const char* caption)
+{
+    // A converter silent from the start fails its first command while the console is still
+    // hidden: the operator sees the console behind the box, not a box alone.
+    if (mainWindow_ != nullptr && !closing_) {
+        PlaceAndShow();
+    }
+    MessageBoxA(nullptr, text, caption, MB_OK);
+}
+
+int RunMessageLoop(HWND mainWindow, HACCEL accelerators)
 {
     MSG message{};
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
         // Accelerators are translated for the main window whichever of its controls has the
         // focus, so ALT+? works with a fader or a box focused too.
-        HWND mainWindow = TheApplication().mainWindow;
         if (!TranslateAcceleratorA(mainWindow, accelerators, &message)) {
             TranslateMessage(&message);
             DispatchMessageA(&message);
@@ -135,25 +161,43 @@ int RunMessageLoop(HACCEL accelerators)
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (message == WM_NCCREATE) {
+        const auto* creation = reinterpret_cast<const CREATESTRUCTA*>(lParam);  // NOLINT(performance-no-int-to-ptr)
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
+    }
+    Console* console = ConsoleOf(window);
+    if (console == nullptr) {
+        // Messages before WM_NCCREATE, and after WM_NCDESTROY.
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
     switch (message) {
     case WM_COMMAND:
-        return OnCommand(window, wParam, lParam);
+        return OnCommand(*console, window, wParam, lParam);
     case WM_VSCROLL:
         // The notifying trackbar travels in lParam.
-        OnPanelScroll(LOWORD(wParam), reinterpret_cast<HWND>(lParam));  // NOLINT(performance-no-int-to-ptr)
+        console->OnFaderScroll(LOWORD(wParam), reinterpret_cast<HWND>(lParam));  // NOLINT(performance-no-int-to-ptr)
         return 0;
     case WM_PAINT:
-        OnPaint(window);
+        console->OnPaint();
         return 0;
     case WM_DESTROY:
-        PostQuitMessage(0);
+        console->OnDestroy();
         return 0;
+    case WM_NCDESTROY:
+        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+        return DefWindowProcA(window, message, wParam, lParam);
     default:
         return DefWindowProcA(window, message, wParam, lParam);
     }
 }
 
-void ShowCommErrorBox(const char* text, const char* caption)
+int RunConsole(HINSTANCE instance, int showCommand, HidBus& bus, Clock& clock)
 {
-    MessageBoxA(nullptr, text, caption, MB_OK);
+    const ApplicationStrings strings = LoadApplicationStrings(instance);
+    RegisterMainWindowClass(instance, strings.className);
+    Console console(instance, strings, bus, clock, DiscoveryLogPath(FindEnvironmentValue("TEMP")));
+    if (!console.StartApplication(showCommand)) {
+        return 0;
+    }
+    return RunMessageLoop(console.MainWindow(), LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDR_ACCELERATORS)));
 }

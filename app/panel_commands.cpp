@@ -1,10 +1,14 @@
-#include "app/panel_commands.h"
+// What the panel's boxes and buttons do: the rest of the main window procedure.
 
-#include "app/panel_rules.h"
-#include "converter/converter_link.h"
-#include "mixing/channel_output.h"
-#include "mixing/crossfade.h"
-#include "panel/panel.h"
+#include "app/console.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <optional>
+#include <string>
+
+#include "panel/panel_rules.h"
 
 namespace {
 
@@ -16,78 +20,212 @@ RecordedText ReadBox(HWND box)
     return text;
 }
 
-// An update that leaves the text as it was is a key the box refused, Enter above all: it starts
-// the fade as GO does.
-void OnFadeTimeBox(HWND mainWindow, int notificationCode)
+std::string WholeText(HWND box)
 {
-    if (notificationCode != EN_UPDATE) {
-        return;
-    }
-    PanelState& panel = ThePanel();
-    const RecordedText text = ReadBox(panel.fadeEdit);
-    if (SameText(text.data(), panel.recordedFadeText)) {
-        StartCrossfade(mainWindow);
-    } else {
-        Record(panel.recordedFadeText, text.data());
-    }
+    std::string text(static_cast<std::size_t>(GetWindowTextLengthA(box)) + 1, '\0');
+    text.resize(static_cast<std::size_t>(GetWindowTextA(box, text.data(), static_cast<int>(text.size()))));
+    return text;
 }
 
-void OnPresetBox(HWND mainWindow, int notificationCode)
+// The clipboard's text, or nothing when it holds none. A text longer than `limit` is not copied:
+// it could not go into a box anyway, and reading megabytes of it would only stall the console.
+std::optional<std::string> ClipboardText(HWND owner, std::size_t limit, bool& tooLong)
 {
-    PanelState& panel = ThePanel();
-    if (notificationCode == EN_KILLFOCUS) {
-        // A box left empty shows the last good preset again.
-        SetWindowTextA(panel.presetEdit, panel.recordedPresetText.data());
-        return;
+    tooLong = false;
+    if (!IsClipboardFormatAvailable(CF_TEXT) || !OpenClipboard(owner)) {
+        return std::nullopt;
     }
-    if (notificationCode != EN_UPDATE) {
-        return;
+    std::optional<std::string> text;
+    if (HANDLE data = GetClipboardData(CF_TEXT)) {
+        if (const auto* chars = static_cast<const char*>(GlobalLock(data))) {
+            const std::size_t size = GlobalSize(data);
+            std::size_t length = 0;
+            while (length < size && length <= limit && chars[length] != '\0') {
+                ++length;
+            }
+            tooLong = length > limit;
+            text = std::string(chars, tooLong ? 0 : length);
+            GlobalUnlock(data);
+        }
     }
-    const RecordedText text = ReadBox(panel.presetEdit);
-    switch (CheckPresetText(text.data())) {
-    case PresetVerdict::Empty:
-        break;
-    case PresetVerdict::Accepted:
-        Record(panel.recordedPresetText, text.data());
-        break;
-    case PresetVerdict::Rejected:
-        // The good text is back before the box opens. Restoring it raises another update, which
-        // finds the recorded text and accepts it; so does the loss of focus to the box.
-        SetWindowTextA(panel.presetEdit, panel.recordedPresetText.data());
-        MessageBoxA(mainWindow, INVALID_PRESET_TEXT, INVALID_PRESET_CAPTION, MB_ICONERROR | MB_OK);
-        break;
-    }
+    CloseClipboard();
+    return text;
 }
 
-void OnSave()
+// Whether `text` shows whole in the box, on one line: the boxes neither scroll nor wrap.
+bool FitsTheBox(HWND box, const std::string& text)
 {
-    // What was recorded is what is stored, not what the box shows now.
-    SendConverterCommand(StoreCommandForPresetText(ThePanel().recordedPresetText.data()).c_str());
+    for (const char c : text) {
+        if (static_cast<unsigned char>(c) < 0x20) {
+            return false;  // a line break, a tab or another control character
+        }
+    }
+    RECT room{};
+    SendMessageA(box, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&room));
+    HDC dc = GetDC(box);
+    HGDIOBJ previous = nullptr;
+    if (auto font = reinterpret_cast<HFONT>(SendMessageA(box, WM_GETFONT, 0, 0))) {  // NOLINT(performance-no-int-to-ptr)
+        previous = SelectObject(dc, font);
+    }
+    SIZE extent{};
+    GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(text.size()), &extent);
+    if (previous != nullptr) {
+        SelectObject(dc, previous);
+    }
+    ReleaseDC(box, dc);
+    return extent.cx < room.right - room.left;
 }
 
 }  // namespace
 
-void OnPanelCommand(HWND mainWindow, int controlId, int notificationCode)
+LRESULT CALLBACK Console::EditBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR boxId,
+                                      DWORD_PTR owner)
 {
+    auto* console = reinterpret_cast<Console*>(owner);  // NOLINT(performance-no-int-to-ptr)
+    switch (message) {
+    case WM_CHAR:
+        if (wParam == '\r' && boxId == ID_FADE_TIME) {
+            return console->OnEnterInFadeBox(box, wParam, lParam);
+        }
+        break;
+    case WM_PASTE:
+        console->OnPaste(box, static_cast<int>(boxId));
+        return 0;
+    case WM_NCDESTROY:
+        RemoveWindowSubclass(box, EditBoxProc, boxId);
+        break;
+    default:
+        break;
+    }
+    return DefSubclassProc(box, message, wParam, lParam);
+}
+
+// Enter in the fade-time box starts the fade as GO does. The box refuses the line break (it is
+// one line high and does not scroll), and reports that as an update that leaves its text as it
+// was; only that update, during Enter, starts the fade. Should the box report nothing, Enter
+// starts it all the same.
+LRESULT Console::OnEnterInFadeBox(HWND box, WPARAM wParam, LPARAM lParam)
+{
+    const RecordedText before = ReadBox(box);
+    enterTyped_ = true;
+    enterUpdated_ = false;
+    const LRESULT result = DefSubclassProc(box, WM_CHAR, wParam, lParam);
+    enterTyped_ = false;
+    if (!enterUpdated_ && !closing_ && SameText(ReadBox(box).data(), before)) {
+        StartCrossfade();
+    }
+    return result;
+}
+
+// A paste goes into the box whole or not at all: a text the box cannot show whole (longer than
+// the 7 characters the console reads, wider than the box, or with a line break) is refused, and
+// the box keeps its text. What the box then shows is what is recorded and checked.
+void Console::OnPaste(HWND box, int boxId)
+{
+    bool tooLong = false;
+    const std::optional<std::string> pasted = ClipboardText(mainWindow_, RECORDED_TEXT_SIZE - 1, tooLong);
+    if (!pasted || pasted->empty()) {
+        if (tooLong) {
+            MessageBeep(MB_OK);
+        }
+        return;
+    }
+    const std::string previous = WholeText(box);
+    DWORD start = 0;
+    DWORD end = 0;
+    SendMessageA(box, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
+    start = std::min<DWORD>(start, static_cast<DWORD>(previous.size()));
+    end = std::clamp<DWORD>(end, start, static_cast<DWORD>(previous.size()));
+    const std::string expected = previous.substr(0, start) + *pasted + previous.substr(end);
+    if (expected.size() > RECORDED_TEXT_SIZE - 1 || !FitsTheBox(box, expected)) {
+        MessageBeep(MB_OK);
+        return;
+    }
+
+    pasting_ = true;
+    SendMessageA(box, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(pasted->c_str()));
+    pasting_ = false;
+    if (closing_) {
+        return;
+    }
+    if (WholeText(box) != expected) {
+        // The box took only part of it after all: it gets its text back, and nothing counts.
+        SetWindowTextA(box, previous.c_str());
+        SendMessageA(box, EM_SETSEL, start, end);
+        MessageBeep(MB_OK);
+        return;
+    }
+    OnPanelCommand(boxId, EN_UPDATE);
+}
+
+void Console::OnPanelCommand(int controlId, int notificationCode)
+{
+    if (closing_) {
+        return;
+    }
     switch (controlId) {
     case ID_FADE_TIME:
-        OnFadeTimeBox(mainWindow, notificationCode);
+        OnFadeTimeBox(notificationCode);
         break;
     case ID_PRESET:
-        OnPresetBox(mainWindow, notificationCode);
+        OnPresetBox(notificationCode);
         break;
     case ID_SAVE:
         OnSave();
         break;
     case ID_GO:
-        StartCrossfade(mainWindow);
+        StartCrossfade();
         break;
     default:
         break;
     }
 }
 
-void OnPanelScroll(int scrollCode, HWND track)
+// A change of the text is recorded. An update that leaves the text as it was starts the fade only
+// when it is Enter's: a character the full box refused, or a refused paste, starts nothing.
+void Console::OnFadeTimeBox(int notificationCode)
 {
-    OnFaderScroll(scrollCode, track);
+    if (notificationCode != EN_UPDATE || pasting_) {
+        return;
+    }
+    const bool enter = enterTyped_ && !enterUpdated_;
+    enterUpdated_ = enterUpdated_ || enterTyped_;
+    const RecordedText text = ReadBox(panel_.fadeEdit);
+    if (!SameText(text.data(), panel_.recordedFadeText)) {
+        Record(panel_.recordedFadeText, text.data());
+    } else if (enter) {
+        StartCrossfade();
+    }
+}
+
+void Console::OnPresetBox(int notificationCode)
+{
+    if (notificationCode == EN_KILLFOCUS) {
+        // A box left empty shows the last good preset again.
+        SetWindowTextA(panel_.presetEdit, panel_.recordedPresetText.data());
+        return;
+    }
+    if (notificationCode != EN_UPDATE || pasting_) {
+        return;
+    }
+    const RecordedText text = ReadBox(panel_.presetEdit);
+    switch (CheckPresetText(text.data())) {
+    case PresetVerdict::Empty:
+        break;
+    case PresetVerdict::Accepted:
+        Record(panel_.recordedPresetText, text.data());
+        break;
+    case PresetVerdict::Rejected:
+        // The good text is back before the box opens. Restoring it raises another update, which
+        // finds the recorded text and accepts it; so does the loss of focus to the box.
+        SetWindowTextA(panel_.presetEdit, panel_.recordedPresetText.data());
+        MessageBoxA(mainWindow_, INVALID_PRESET_TEXT, INVALID_PRESET_CAPTION, MB_ICONERROR | MB_OK);
+        break;
+    }
+}
+
+void Console::OnSave()
+{
+    // What was recorded is what is stored, not what the box shows now.
+    link_.SendConverterCommand(StoreCommandForPresetText(panel_.recordedPresetText.data()));
 }

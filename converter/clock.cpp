@@ -21,12 +21,6 @@ void SteadyClock::WaitUntil(TimePoint t)
     }
 }
 
-Clock& MonotonicClock()
-{
-    static SteadyClock clock;
-    return clock;
-}
-
 double SecondsBetween(TimePoint from, TimePoint to)
 {
     return std::chrono::duration<double>(to - from).count();

@@ -22,7 +22,5 @@ public:
     void WaitUntil(TimePoint t) override;
 };
 
-Clock& MonotonicClock();
-
 // Seconds between two time points, as the crossfade arithmetic uses them.
 double SecondsBetween(TimePoint from, TimePoint to);

@@ -1,71 +1,13 @@
 #include "converter/converter_link.h"
 
 #include <new>
-#include <string_view>
 
 #include "converter/converter_commands.h"
 #include "converter/converter_search.h"
+#include "converter/discovery_log.h"
 #include "converter/report_framing.h"
 
 namespace {
-
-void AnsweredAgain(ConverterState& converter)
-{
-    if (converter.silent) {
-        converter.silent = false;
-        converter.answeredAgain = true;
-    }
-}
-
-// Once per return of the converter, after the exchange that saw it: the console sends what the
-// converter missed. Commands sent from inside the error box may be the ones that see it.
-void ResendAfterSilence(ConverterState& converter)
-{
-    if (converter.answeredAgain) {
-        converter.answeredAgain = false;
-        if (converter.answeringAgain != nullptr) {
-            converter.answeringAgain();
-        }
-    }
-}
-
-void ShowCommError(ConverterState& converter)
-{
-    // Exchanges keep running inside the box's message loop; a failure there must not open box
-    // after box.
-    if (converter.commErrorShowing || converter.showCommError == nullptr) {
-        return;
-    }
-    converter.commErrorShowing = true;
-    converter.showCommError(COMM_ERROR_TEXT, COMM_ERROR_CAPTION);
-    converter.commErrorShowing = false;
-}
-
-// The converter answers only after a command, so any input queued before a write is stale and is
-// never taken as the answer to it. After a time-out, a late reply among that input that holds the
-// prompt shows the converter is answering again.
-void DiscardStaleInput(ConverterState& converter, TimePoint until)
-{
-    if (converter.silent) {
-        bool answered = false;
-        for (;;) {
-            std::size_t bytesRead = 0;
-            const IoResult result = converter.handle->ReadReport(converter.inReport.get(), converter.inReportLength,
-                                                                 converter.clock->Now(), bytesRead);
-            if (result != IoResult::Completed || bytesRead == 0) {
-                break;
-            }
-            answered = answered || ReportHasPrompt(converter.inReport.get(), bytesRead);
-            if (converter.clock->Now() >= until) {
-                break;
-            }
-        }
-        if (answered) {
-            AnsweredAgain(converter);
-        }
-    }
-    converter.handle->FlushInput();
-}
 
 std::unique_ptr<std::uint8_t[]> AllocateReport(std::size_t length)
 {
@@ -75,26 +17,17 @@ std::unique_ptr<std::uint8_t[]> AllocateReport(std::size_t length)
 
 }  // namespace
 
-ConverterState& TheConverter()
+ConverterLink::ConverterLink(HidBus& bus, Clock& clock, ConverterListener& listener,
+                             std::optional<std::string> logPath)
+    : bus_(bus), clock_(clock), listener_(listener), logPath_(std::move(logPath))
 {
-    static ConverterState converter;
-    return converter;
 }
 
-void UseConverterPlatform(HidBus& bus, Clock& clock, CommErrorBox showCommError)
+void ConverterLink::OpenConverter()
 {
-    ConverterState& converter = TheConverter();
-    converter.bus = &bus;
-    converter.clock = &clock;
-    converter.showCommError = showCommError;
-}
-
-void OpenConverter()
-{
-    ConverterState& converter = TheConverter();
+    DiscoveryLog log(logPath_);
     std::unique_ptr<HidDevice> device;
-    if (converter.bus == nullptr || converter.clock == nullptr ||
-        !FindConverter(*converter.bus, device, CONVERTER_VENDOR_ID, CONVERTER_PRODUCT_ID)) {
+    if (!FindConverter(bus_, log, device, CONVERTER_VENDOR_ID, CONVERTER_PRODUCT_ID)) {
         return;
     }
 
@@ -109,79 +42,156 @@ void OpenConverter()
         return;
     }
 
-    converter.handle = std::move(device);
-    converter.inReportLength = lengths.inputReportByteLength;
-    converter.outReportLength = lengths.outputReportByteLength;
-    converter.outReport = std::move(outReport);
-    converter.inReport = std::move(inReport);
-    converter.present = true;
+    handle_ = std::move(device);
+    inReportLength_ = lengths.inputReportByteLength;
+    outReportLength_ = lengths.outputReportByteLength;
+    outReport_ = std::move(outReport);
+    inReport_ = std::move(inReport);
+    present_ = true;
 
     SendConverterCommand(IDENTIFY_COMMAND);
 }
 
-bool SendConverterCommand(const char* text)
+void ConverterLink::CloseConverter()
 {
-    ConverterState& converter = TheConverter();
-    if (!converter.present || converter.clock == nullptr) {
-        return true;
-    }
-    if (!FrameCommand(text, converter.outReport.get(), converter.outReportLength)) {
-        return false;
-    }
-
-    Clock& clock = *converter.clock;
-    const TimePoint start = clock.Now();
-    const TimePoint budgetEnd = start + SILENT_EXCHANGE_BUDGET;
-    DiscardStaleInput(converter, budgetEnd);
-
-    const TimePoint writeDeadline = converter.silent ? budgetEnd : start + WRITE_TIMEOUT;
-    const IoResult written =
-        converter.handle->WriteReport(converter.outReport.get(), converter.outReportLength, writeDeadline);
-    if (written != IoResult::Completed) {
-        if (written == IoResult::TimedOut) {
-            converter.silent = true;
-        }
-        return false;
-    }
-
-    const TimePoint replyDeadline = converter.silent ? budgetEnd : clock.Now() + REPLY_TIMEOUT;
-    ReadConverterReply(replyDeadline);
-    ResendAfterSilence(converter);
-    return true;
+    present_ = false;
+    silent_ = false;
+    resendPending_ = false;
+    handle_.reset();
 }
 
-int ReadConverterReply(TimePoint deadline)
+CommandResult ConverterLink::SendConverterCommand(std::string_view text)
 {
-    ConverterState& converter = TheConverter();
-    if (!converter.present || converter.clock == nullptr) {
-        return -1;  // nothing to read from
+    if (!present_) {
+        return CommandResult::NotPresent;
+    }
+    if (!FrameCommand(text, outReport_.get(), outReportLength_)) {
+        return Failed(CommandResult::TooLong);
+    }
+
+    const TimePoint start = clock_.Now();
+    const TimePoint budgetEnd = start + SILENT_EXCHANGE_BUDGET;
+    DiscardStaleInput(budgetEnd);
+
+    const TimePoint writeDeadline = silent_ ? budgetEnd : start + WRITE_TIMEOUT;
+    switch (handle_->WriteReport(outReport_.get(), outReportLength_, writeDeadline)) {
+    case IoResult::Completed:
+        break;
+    case IoResult::TimedOut:
+        silent_ = true;
+        return Failed(CommandResult::WriteTimedOut);
+    case IoResult::Failed:
+        return Failed(CommandResult::WriteFailed);
+    }
+
+    const TimePoint replyDeadline = silent_ ? budgetEnd : clock_.Now() + REPLY_TIMEOUT;
+    const ReplyOutcome reply = ReadConverterReply(replyDeadline);
+    ResendAfterSilence();
+    switch (reply) {
+    case ReplyOutcome::Prompt:
+        return CommandResult::Answered;
+    case ReplyOutcome::Empty:
+        return Failed(CommandResult::ReadEmpty);
+    case ReplyOutcome::Failed:
+        break;
+    }
+    return Failed(CommandResult::ReadFailed);
+}
+
+ReplyOutcome ConverterLink::ReadConverterReply(TimePoint deadline)
+{
+    if (!present_) {
+        return ReplyOutcome::Empty;  // nothing to read from
     }
     for (;;) {
         std::size_t bytesRead = 0;
-        const IoResult result =
-            converter.handle->ReadReport(converter.inReport.get(), converter.inReportLength, deadline, bytesRead);
+        const IoResult result = handle_->ReadReport(inReport_.get(), inReportLength_, deadline, bytesRead);
         if (result != IoResult::Completed) {
             if (result == IoResult::TimedOut) {
-                converter.silent = true;
+                silent_ = true;
             }
             // Nothing of this exchange touches the report buffers once the box is up: commands
             // sent from inside its message loop use them.
-            ShowCommError(converter);
-            return 1;
+            ShowCommError();
+            return ReplyOutcome::Failed;
         }
         if (bytesRead == 0) {
-            return -1;
+            return ReplyOutcome::Empty;
         }
-        if (ReportHasPrompt(converter.inReport.get(), bytesRead)) {
-            AnsweredAgain(converter);
-            return 0;
+        if (ReportHasPrompt(inReport_.get(), bytesRead)) {
+            NoteAnswered();
+            return ReplyOutcome::Prompt;
         }
         // A converter that keeps sending reports without the prompt would keep the reads
         // completing for ever: the deadline holds for the whole reply.
-        if (converter.clock->Now() > deadline) {
-            converter.silent = true;
-            ShowCommError(converter);
-            return 1;
+        if (clock_.Now() > deadline) {
+            silent_ = true;
+            ShowCommError();
+            return ReplyOutcome::Failed;
         }
     }
+}
+
+CommandResult ConverterLink::Failed(CommandResult result)
+{
+    lastFailure_.result = result;
+    const bool platformFailed = result == CommandResult::WriteFailed ||
+                                (result == CommandResult::ReadFailed && !silent_);
+    lastFailure_.platform = platformFailed && handle_ ? handle_->LastError() : HidError{};
+    return result;
+}
+
+void ConverterLink::NoteAnswered()
+{
+    if (silent_) {
+        silent_ = false;
+        resendPending_ = true;
+    }
+}
+
+// Once per return of the converter, after the exchange that saw it: the console sends what the
+// converter missed. Commands sent from inside the error box may be the ones that see it.
+void ConverterLink::ResendAfterSilence()
+{
+    if (resendPending_) {
+        resendPending_ = false;
+        listener_.ConverterBack();
+    }
+}
+
+void ConverterLink::ShowCommError()
+{
+    // Exchanges keep running inside the box's message loop; a failure there must not open box
+    // after box.
+    if (errorBoxOpen_) {
+        return;
+    }
+    errorBoxOpen_ = true;
+    listener_.ShowCommError(COMM_ERROR_TEXT, COMM_ERROR_CAPTION);
+    errorBoxOpen_ = false;
+}
+
+// The converter answers only after a command, so any input queued before a write is stale and is
+// never taken as the answer to it. After a time-out, a late reply among that input that holds the
+// prompt shows the converter is answering again.
+void ConverterLink::DiscardStaleInput(TimePoint until)
+{
+    if (silent_) {
+        bool answered = false;
+        for (;;) {
+            std::size_t bytesRead = 0;
+            const IoResult result = handle_->ReadReport(inReport_.get(), inReportLength_, clock_.Now(), bytesRead);
+            if (result != IoResult::Completed || bytesRead == 0) {
+                break;
+            }
+            answered = answered || ReportHasPrompt(inReport_.get(), bytesRead);
+            if (clock_.Now() >= until) {
+                break;
+            }
+        }
+        if (answered) {
+            NoteAnswered();
+        }
+    }
+    handle_->FlushInput();
 }

@@ -10,11 +10,11 @@ namespace {
 
 // Formats one log line; the longest is about 110 characters.
 template <typename... Args>
-void Log(const char* format, Args... args)
+void Log(DiscoveryLog& log, const char* format, Args... args)
 {
     std::array<char, 160> line{};
     std::snprintf(line.data(), line.size(), format, args...);
-    LogDiscovery(line.data());
+    log.LogDiscovery(line.data());
 }
 
 int AsLogged(std::uint32_t value)
@@ -29,7 +29,7 @@ struct Pass {
     std::uint32_t error = 0;  // the code that ended the pass, 0 unless a step failed
 };
 
-Pass SearchIndex(HidBus& bus, std::uint32_t index, std::unique_ptr<HidDevice>& handleSlot,
+Pass SearchIndex(HidBus& bus, DiscoveryLog& log, std::uint32_t index, std::unique_ptr<HidDevice>& handleSlot,
                  std::uint16_t vendorId, std::uint16_t productId)
 {
     const int logged = AsLogged(index);
@@ -37,9 +37,9 @@ Pass SearchIndex(HidBus& bus, std::uint32_t index, std::unique_ptr<HidDevice>& h
     const StepResult enumerated = bus.EnumerateInterface(index);
     if (!enumerated.ok) {
         if (enumerated.error == ERROR_CODE_NO_MORE_ITEMS) {
-            LogDiscovery("No more devices in list");
+            log.LogDiscovery("No more devices in list");
         } else {
-            Log("Index=%d, Error=%d, Problem retrieving Device Info Data", logged, AsLogged(enumerated.error));
+            Log(log, "Index=%d, Error=%d, Problem retrieving Device Info Data", logged, AsLogged(enumerated.error));
         }
         return {PassEnd::NextIndex, enumerated.error};
     }
@@ -47,12 +47,12 @@ Pass SearchIndex(HidBus& bus, std::uint32_t index, std::unique_ptr<HidDevice>& h
     std::uint32_t requiredSize = 0;
     const StepResult sized = bus.QueryDetailSize(index, requiredSize);
     if (sized.ok) {
-        Log("Index=%d, Problem retrieving the required buffer size for Device Interface Details (no lastError)",
+        Log(log, "Index=%d, Problem retrieving the required buffer size for Device Interface Details (no lastError)",
             logged);
         return {};
     }
     if (sized.error != ERROR_CODE_INSUFFICIENT_BUFFER) {
-        Log("Index=%d, Error=%d, Problem retrieving the required buffer size for Device Interface Details", logged,
+        Log(log, "Index=%d, Error=%d, Problem retrieving the required buffer size for Device Interface Details", logged,
             AsLogged(sized.error));
         return {PassEnd::NextIndex, sized.error};
     }
@@ -65,13 +65,13 @@ Pass SearchIndex(HidBus& bus, std::uint32_t index, std::unique_ptr<HidDevice>& h
     case DetailOutcome::OutOfMemory:
         return {};  // no record, no path: this index is skipped
     case DetailOutcome::Failed:
-        Log("Index=%d, Error=%d, Problem retrieving the Device Interface Details", logged, AsLogged(error));
+        Log(log, "Index=%d, Error=%d, Problem retrieving the Device Interface Details", logged, AsLogged(error));
         return {PassEnd::NextIndex, error};
     }
 
     handleSlot = bus.OpenDevice(devicePath, error);
     if (!handleSlot) {
-        Log("Index=%d, Error=%d Problem opening the device", logged, AsLogged(error));
+        Log(log, "Index=%d, Error=%d Problem opening the device", logged, AsLogged(error));
         return {PassEnd::NextIndex, error};
     }
 
@@ -81,37 +81,37 @@ Pass SearchIndex(HidBus& bus, std::uint32_t index, std::unique_ptr<HidDevice>& h
     if (!attributesRead) {
         attributes = HidAttributes{};
     }
-    Log("Index=%d, VendorID=$%x, ProductID=$%x  Device successfully opened for ID checking", logged,
+    Log(log, "Index=%d, VendorID=$%x, ProductID=$%x  Device successfully opened for ID checking", logged,
         static_cast<unsigned>(attributes.vendorId), static_cast<unsigned>(attributes.productId));
 
     if (attributesRead && attributes.vendorId == vendorId && attributes.productId == productId) {
         return {PassEnd::Match, 0};
     }
-    Log("Index=%d, Not the device we want", logged);
+    Log(log, "Index=%d, Not the device we want", logged);
     handleSlot.reset();
     return {};
 }
 
 }  // namespace
 
-bool FindConverter(HidBus& bus, std::unique_ptr<HidDevice>& handleSlot, std::uint16_t vendorId,
+bool FindConverter(HidBus& bus, DiscoveryLog& log, std::unique_ptr<HidDevice>& handleSlot, std::uint16_t vendorId,
                    std::uint16_t productId)
 {
     handleSlot.reset();
     // Without the interface list there is nothing to walk: enumerating it would fail forever
     // with an error other than "no more items".
     if (!bus.OpenInterfaceList()) {
-        LogDiscovery("Valid Device was not found");
-        CloseDiscoveryLog();
+        log.LogDiscovery("Valid Device was not found");
+        log.CloseDiscoveryLog();
         return false;
     }
 
     for (std::uint32_t index = 0;; ++index) {
-        const Pass pass = SearchIndex(bus, index, handleSlot, vendorId, productId);
+        const Pass pass = SearchIndex(bus, log, index, handleSlot, vendorId, productId);
         if (pass.end == PassEnd::Match) {
             bus.CloseInterfaceList();
-            Log("Index=%d, Valid Device found", AsLogged(index));
-            CloseDiscoveryLog();
+            Log(log, "Index=%d, Valid Device found", AsLogged(index));
+            log.CloseDiscoveryLog();
             return true;
         }
         if (pass.error == ERROR_CODE_NO_MORE_ITEMS) {
@@ -119,8 +119,8 @@ bool FindConverter(HidBus& bus, std::unique_ptr<HidDevice>& handleSlot, std::uin
         }
     }
 
-    LogDiscovery("Valid Device was not found");
+    log.LogDiscovery("Valid Device was not found");
     bus.CloseInterfaceList();
-    CloseDiscoveryLog();
+    log.CloseDiscoveryLog();
     return false;
 }

@@ -23,12 +23,6 @@ bool NamesMatch(const char* entry, const char* name, std::size_t nameLength)
 }  // namespace
 #endif
 
-DiscoveryLog& TheDiscoveryLog()
-{
-    static DiscoveryLog log;
-    return log;
-}
-
 const char* FindEnvironmentValue(const char* name)
 {
 #if defined(_WIN32)
@@ -57,26 +51,31 @@ std::optional<std::string> DiscoveryLogPath(const char* tempValue)
     return path;
 }
 
-void LogDiscovery(const char* text)
+DiscoveryLog::DiscoveryLog(std::optional<std::string> path) : path_(std::move(path)) {}
+
+DiscoveryLog::~DiscoveryLog()
 {
-    DiscoveryLog& log = TheDiscoveryLog();
-    if (log.firstUse) {
-        log.firstUse = false;
-        if (auto path = DiscoveryLogPath(FindEnvironmentValue("TEMP"))) {
+    CloseDiscoveryLog();
+}
+
+void DiscoveryLog::LogDiscovery(const char* text)
+{
+    if (firstUse_) {
+        firstUse_ = false;
+        if (path_) {
             // Text mode: lines end in CR LF on Windows.
-            log.stream = std::fopen(path->c_str(), "w");
+            stream_ = std::fopen(path_->c_str(), "w");
         }
     }
-    if (log.stream != nullptr) {
-        std::fprintf(log.stream, "%s\n", text);
+    if (stream_ != nullptr) {
+        std::fprintf(stream_, "%s\n", text);
     }
 }
 
-void CloseDiscoveryLog()
+void DiscoveryLog::CloseDiscoveryLog()
 {
-    DiscoveryLog& log = TheDiscoveryLog();
-    if (log.stream != nullptr) {
-        std::fclose(log.stream);
-        log.stream = nullptr;
+    if (stream_ != nullptr) {
+        std::fclose(stream_);
+        stream_ = nullptr;
     }
 }

@@ -28,8 +28,14 @@ struct HidReportLengths {
 
 enum class IoResult {
     Completed,  // the report went out, or one arrived
-    TimedOut,   // the deadline passed; the operation was cancelled and collected
-    Failed,     // the platform reported an error
+    TimedOut,   // the deadline passed; the caller's buffer is free again (see WriteReport, ReadReport)
+    Failed,     // the platform reported an error; LastError says which call and why
+};
+
+// The platform call that failed last on a device, and the platform's error code.
+struct HidError {
+    const char* call = "";
+    std::uint32_t code = 0;
 };
 
 // One open HID device. Destroying it closes the device.
@@ -48,13 +54,17 @@ public:
 
     // Reads one input report into `buffer` (at most `length` bytes); `bytesRead` is what arrived,
     // possibly 0. A report that is already queued is delivered even when the deadline has passed.
-    // The caller's buffer is never used after the call; a report that arrives after a time-out
-    // is kept for the next read or dropped by FlushInput.
+    // The caller's buffer is never used after the call: a read that outlives its deadline goes on
+    // into a buffer of the device's own, and the report it brings later is kept for the next
+    // read or dropped by FlushInput.
     virtual IoResult ReadReport(std::uint8_t* buffer, std::size_t length, TimePoint deadline,
                                 std::size_t& bytesRead) = 0;
 
     // Drops every input report queued for this handle.
     virtual void FlushInput() = 0;
+
+    // The last failure of this device (an empty call name when none has failed yet).
+    virtual HidError LastError() const = 0;
 };
 
 // The outcome of one search step: success, or failure with the platform's last-error code.

@@ -122,7 +122,7 @@ public:
         ResetEvent(overlapped.hEvent);
         if (!WriteFile(device_.Get(), report, static_cast<DWORD>(length), nullptr, &overlapped) &&
             GetLastError() != ERROR_IO_PENDING) {
-            return IoResult::Failed;
+            return Fail("WriteFile", GetLastError());
         }
         DWORD written = 0;
         if (WaitForSingleObject(overlapped.hEvent, MillisecondsUntil(clock_, deadline)) != WAIT_OBJECT_0) {
@@ -133,10 +133,10 @@ public:
                 return IoResult::TimedOut;
             }
         } else if (!GetOverlappedResult(device_.Get(), &overlapped, &written, FALSE)) {
-            return IoResult::Failed;
+            return Fail("WriteFile", GetLastError());
         }
         // A HID write counts the report ID byte too: a short count is a failure.
-        return written == length ? IoResult::Completed : IoResult::Failed;
+        return written == length ? IoResult::Completed : Fail("WriteFile", ERROR_WRITE_FAULT);
     }
 
     IoResult ReadReport(std::uint8_t* buffer, std::size_t length, TimePoint deadline, std::size_t& bytesRead) override
@@ -155,6 +155,8 @@ public:
         std::copy_n(readBuffer_.begin(), bytesRead, buffer);
         return IoResult::Completed;
     }
+
+    HidError LastError() const override { return lastError_; }
 
     void FlushInput() override
     {
@@ -177,7 +179,8 @@ private:
     {
         if (!readPending_) {
             if (readBuffer_.empty()) {
-                return Read::Failed;  // the capabilities were never read
+                lastError_ = {"ReadFile", ERROR_INVALID_USER_BUFFER};  // the capabilities were never read
+                return Read::Failed;
             }
             readOverlapped_ = OVERLAPPED{};
             readOverlapped_.hEvent = readDone_.Get();
@@ -185,6 +188,7 @@ private:
             if (!ReadFile(device_.Get(), readBuffer_.data(), static_cast<DWORD>(readBuffer_.size()), nullptr,
                           &readOverlapped_) &&
                 GetLastError() != ERROR_IO_PENDING) {
+                lastError_ = {"ReadFile", GetLastError()};
                 return Read::Failed;
             }
             readPending_ = true;
@@ -193,7 +197,17 @@ private:
             return Read::Pending;
         }
         readPending_ = false;
-        return GetOverlappedResult(device_.Get(), &readOverlapped_, &transferred, FALSE) ? Read::Done : Read::Failed;
+        if (!GetOverlappedResult(device_.Get(), &readOverlapped_, &transferred, FALSE)) {
+            lastError_ = {"ReadFile", GetLastError()};
+            return Read::Failed;
+        }
+        return Read::Done;
+    }
+
+    IoResult Fail(const char* call, DWORD code)
+    {
+        lastError_ = {call, code};
+        return IoResult::Failed;
     }
 
     // More than a HID class driver queues for one handle.
@@ -207,6 +221,7 @@ private:
     OVERLAPPED readOverlapped_{};
     bool readPending_ = false;
     bool flushWorks_ = true;
+    HidError lastError_;
 };
 
 class Win32HidBus final : public HidBus {

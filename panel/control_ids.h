@@ -12,7 +12,6 @@ inline constexpr int ID_SCENE_A_FIRST = 2001;  // scene-A fader of channel i is 
 inline constexpr int ID_SCENE_B_FIRST = 3001;  // scene-B fader of channel i is ID_SCENE_B_FIRST + i
 inline constexpr int ID_STATIC_LABEL = -1;
 
-inline constexpr int PANEL_CHANNELS = 12;
 
 struct PanelRect {
     int left;

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "panel/child_window.h"
+#include "panel/control_ids.h"
 
 Fader::Fader(HWND parentWindow, HINSTANCE moduleInstance) : parent(parentWindow), instance(moduleInstance) {}
 
@@ -50,7 +51,7 @@ void Fader::Create(int controlId, int left, int top, int frameWidth, int height)
     if (label) {
         caption = CreateWindowExA(0, "static", nullptr, WS_CHILD | WS_VISIBLE | SS_CENTER, FADER_INSET, captionY,
                                   width - 2 * FADER_INSET, FADER_CAPTION_HEIGHT, frame,
-                                  ChildWindowId(-1), instance, nullptr);
+                                  ChildWindowId(ID_STATIC_LABEL), instance, nullptr);
         SetWindowTextA(caption, label.get());
     }
 }

@@ -29,8 +29,11 @@ HWND CreateLabel(HWND parent, HINSTANCE instance, const char* text, Placement at
 HWND CreateEditBox(HWND parent, HINSTANCE instance, const char* text, const PanelRect& rect, int id)
 {
     // No border, no automatic scrolling: the main window paints a sunken frame around the box.
-    return CreateChild(parent, instance, "edit", text, ES_MULTILINE | ES_WANTRETURN,
-                       {rect.left, rect.top, rect.Width(), rect.Height()}, id);
+    HWND box = CreateChild(parent, instance, "edit", text, ES_MULTILINE | ES_WANTRETURN,
+                           {rect.left, rect.top, rect.Width(), rect.Height()}, id);
+    // The console reads 7 characters of a box; it holds no more than that.
+    SendMessageA(box, EM_SETLIMITTEXT, RECORDED_TEXT_SIZE - 1, 0);
+    return box;
 }
 
 HWND CreateButton(HWND parent, HINSTANCE instance, const char* text, Placement at, int id)
@@ -48,10 +51,10 @@ std::unique_ptr<Fader> CreateFader(HWND parent, HINSTANCE instance, const char* 
     return fader;
 }
 
-bool CreateSceneRow(HWND parent, HINSTANCE instance, std::array<std::unique_ptr<Fader>, PANEL_CHANNELS>& row,
+bool CreateSceneRow(HWND parent, HINSTANCE instance, std::array<std::unique_ptr<Fader>, CHANNEL_COUNT>& row,
                     int firstId, int y)
 {
-    for (int channel = 0; channel < PANEL_CHANNELS; ++channel) {
+    for (int channel = 0; channel < CHANNEL_COUNT; ++channel) {
         char label[12];
         std::snprintf(label, sizeof(label), "%d", channel + 1);
         auto& fader = row[static_cast<std::size_t>(channel)];
@@ -65,15 +68,8 @@ bool CreateSceneRow(HWND parent, HINSTANCE instance, std::array<std::unique_ptr<
 
 }  // namespace
 
-PanelState& ThePanel()
+bool BuildPanel(PanelState& panel, HWND mainWindow)
 {
-    static PanelState panel;
-    return panel;
-}
-
-bool BuildPanel(HWND mainWindow)
-{
-    PanelState& panel = ThePanel();
     // The window keeps the module it was created for.
     HINSTANCE instance = reinterpret_cast<HINSTANCE>(  // NOLINT(performance-no-int-to-ptr): a handle kept as a long
         GetWindowLongPtrA(mainWindow, GWLP_HINSTANCE));

@@ -8,6 +8,7 @@
 #include <array>
 #include <memory>
 
+#include "converter/converter_commands.h"
 #include "panel/control_ids.h"
 #include "panel/fader.h"
 #include "panel/recorded_text.h"
@@ -16,8 +17,8 @@ inline constexpr const char* INITIAL_FADE_TEXT = "0.0";
 inline constexpr const char* INITIAL_PRESET_TEXT = "1";
 
 struct PanelState {
-    std::array<std::unique_ptr<Fader>, PANEL_CHANNELS> sceneA;
-    std::array<std::unique_ptr<Fader>, PANEL_CHANNELS> sceneB;
+    std::array<std::unique_ptr<Fader>, CHANNEL_COUNT> sceneA;
+    std::array<std::unique_ptr<Fader>, CHANNEL_COUNT> sceneB;
     std::unique_ptr<Fader> master;
     HWND fadeEdit = nullptr;
     HWND presetEdit = nullptr;
@@ -28,8 +29,5 @@ struct PanelState {
     HWND goButton = nullptr;
 };
 
-// The run's one panel.
-PanelState& ThePanel();
-
 // Creates every control of the panel on the main window. False when a fader cannot be allocated.
-bool BuildPanel(HWND mainWindow);
+bool BuildPanel(PanelState& panel, HWND mainWindow);

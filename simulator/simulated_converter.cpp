@@ -5,9 +5,12 @@
 #include <iterator>
 #include <optional>
 
+#include "converter/report_framing.h"
+
 namespace {
 
-constexpr std::string_view PROMPT = "\r\n>";
+// The converter ends every reply with the prompt the console looks for.
+constexpr std::string_view PROMPT = CONVERTER_PROMPT;
 
 // Reads a hexadecimal number of 1 to 8 digits from text at pos, as the converter's firmware does.
 std::optional<unsigned> ReadHex(const std::string& text, std::size_t& pos)
@@ -80,7 +83,7 @@ std::string SimulatedConverter::Execute(const std::string& command)
         const bool separated = pos < command.size() && command[pos] == ' ';
         ++pos;
         const auto level = separated ? ReadHex(command, pos) : std::nullopt;
-        if (channel && level && pos == command.size() && *channel < CONVERTER_CHANNELS && *level <= 0xFF) {
+        if (channel && level && pos == command.size() && *channel < CHANNEL_COUNT && *level <= 0xFF) {
             levels_[*channel] = static_cast<std::uint8_t>(*level);
             return command;
         }

@@ -14,13 +14,13 @@
 #include <vector>
 
 #include "converter/clock.h"
+#include "converter/converter_commands.h"
 #include "converter/hid_access.h"
 
-inline constexpr int CONVERTER_CHANNELS = 12;
 // A typical full-speed converter: 64 bytes of payload behind the report ID.
 inline constexpr std::uint16_t TYPICAL_REPORT_LENGTH = 65;
 
-using ChannelLevels = std::array<std::uint8_t, CONVERTER_CHANNELS>;
+using ChannelLevels = std::array<std::uint8_t, CHANNEL_COUNT>;
 using InputReport = std::vector<std::uint8_t>;
 
 enum class ReplyShape {

@@ -39,15 +39,20 @@ public:
 
     IoResult WriteReport(const std::uint8_t* report, std::size_t length, TimePoint deadline) override
     {
-        return device_.converter ? device_.converter->Receive(report, length, deadline) : IoResult::Failed;
+        const IoResult result =
+            device_.converter ? device_.converter->Receive(report, length, deadline) : IoResult::Failed;
+        return Noted(result, "WriteFile");
     }
 
     IoResult ReadReport(std::uint8_t* buffer, std::size_t length, TimePoint deadline, std::size_t& bytesRead) override
     {
         bytesRead = 0;
-        return device_.converter ? device_.converter->Deliver(buffer, length, deadline, bytesRead)
-                                 : IoResult::Failed;
+        const IoResult result = device_.converter ? device_.converter->Deliver(buffer, length, deadline, bytesRead)
+                                                  : IoResult::Failed;
+        return Noted(result, "ReadFile");
     }
+
+    HidError LastError() const override { return lastError_; }
 
     void FlushInput() override
     {
@@ -57,8 +62,18 @@ public:
     }
 
 private:
+    // A simulated failure leaves the platform's general failure code.
+    IoResult Noted(IoResult result, const char* call)
+    {
+        if (result == IoResult::Failed) {
+            lastError_ = {call, SIMULATED_IO_ERROR};
+        }
+        return result;
+    }
+
     SimulatedInterface device_;
     std::shared_ptr<int> handlesOpen_;
+    HidError lastError_;
 };
 
 }  // namespace

@@ -64,3 +64,6 @@ private:
 void PopulateTypicalBus(SimulatedHidBus& bus, std::shared_ptr<SimulatedConverter> converter);
 
 inline constexpr HidAttributes OTHER_DEVICE_ATTRIBUTES{0x046D, 0xC077};
+
+// The platform error code a failed simulated read or write leaves (ERROR_GEN_FAILURE).
+inline constexpr std::uint32_t SIMULATED_IO_ERROR = 31;

@@ -11,10 +11,9 @@
 #include <memory>
 #include <vector>
 
-#include "app/application.h"
+#include "app/console.h"
 #include "converter/converter_link.h"
 #include "converter/discovery_log.h"
-#include "mixing/crossfade.h"
 #include "panel/panel.h"
 #include "simulator/simulated_hid_bus.h"
 
@@ -67,22 +66,22 @@ std::vector<double> Time(Prepare prepare, Action action)
 
 int main(int argc, char** argv)
 {
-    TheDiscoveryLog().firstUse = false;
+    SteadyClock clock;
     SimulatedHidBus bus;
-    auto converter = std::make_shared<SimulatedConverter>(MonotonicClock());
+    auto converter = std::make_shared<SimulatedConverter>(clock);
     converter->faults.latency = EXCHANGE;
     PopulateTypicalBus(bus, converter);
-    UseConverterPlatform(bus, MonotonicClock(), ShowCommErrorBox);
 
     HINSTANCE instance = GetModuleHandleA(nullptr);
-    LoadApplicationStrings(instance);
-    RegisterMainWindowClass(instance);
-    if (!StartApplication(instance, SW_SHOWNORMAL) || !TheConverter().present) {
+    const ApplicationStrings strings = LoadApplicationStrings(instance);
+    RegisterMainWindowClass(instance, strings.className);
+    Console console(instance, strings, bus, clock, std::nullopt);  // no discovery log for the benchmark
+    if (!console.StartApplication(SW_SHOWNORMAL) || !console.Link().Present()) {
         std::fprintf(stderr, "the console did not start on the simulated converter\n");
         return 2;
     }
-    HWND mainWindow = TheApplication().mainWindow;
-    PanelState& panel = ThePanel();
+    HWND mainWindow = console.MainWindow();
+    PanelState& panel = console.Panel();
     for (std::size_t i = 0; i < 12; ++i) {
         panel.sceneA[i]->SetLevel(static_cast<int>(200 + i));
         panel.sceneB[i]->SetLevel(static_cast<int>(i));
@@ -101,10 +100,10 @@ int main(int argc, char** argv)
 
     // A fade long enough never to end while it is measured; its ticks are called as the timer would.
     SetWindowTextA(panel.fadeEdit, "1000");
-    StartCrossfade(mainWindow);
+    console.StartCrossfade();
     KillTimer(mainWindow, FADE_TIMER_ID);
     const double tick = BestBatchMedian(
-        [&] { return Time([](int) {}, [&](int) { CrossfadeTick(mainWindow, WM_TIMER, FADE_TIMER_ID, 0); }); });
+        [&] { return Time([](int) {}, [&](int) { Console::CrossfadeTick(mainWindow, WM_TIMER, FADE_TIMER_ID, 0); }); });
     char report[512];
     std::snprintf(report, sizeof(report),
                   "Under Wine, simulated converter at 2 ms per exchange, lowest of %d medians of %d:\n"

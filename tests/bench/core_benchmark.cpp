@@ -25,30 +25,36 @@ constexpr double USB_EXCHANGE_SECONDS = 0.002;
 constexpr double COMMAND_BUDGET_SECONDS = USB_EXCHANGE_SECONDS * 0.01;
 constexpr double ARITHMETIC_BUDGET_SECONDS = 1e-6;
 
+class NoBoxes final : public ConverterListener {
+public:
+    void ShowCommError(const char*, const char*) override {}
+    void ConverterBack() override {}
+};
+
 struct OpenSimulatedConverter {
     OpenSimulatedConverter()
     {
-        TheDiscoveryLog().firstUse = false;  // no log file for the benchmark
-        TheConverter() = ConverterState{};
         PopulateTypicalBus(bus, converter);
-        UseConverterPlatform(bus, clock, nullptr);
-        OpenConverter();
+        link.OpenConverter();
     }
     ManualClock clock;
     SimulatedHidBus bus;
     std::shared_ptr<SimulatedConverter> converter = std::make_shared<SimulatedConverter>(clock);
+    NoBoxes listener;
+    ConverterLink link{bus, clock, listener, std::nullopt};  // no log file for the benchmark
 };
 
 void LevelCommandExchange(benchmark::State& state)
 {
-    OpenSimulatedConverter link;
-    if (!TheConverter().present) {
+    OpenSimulatedConverter open;
+    ConverterLink& link = open.link;
+    if (!link.Present()) {
         state.SkipWithError("the simulated converter was not found");
         return;
     }
     int level = 0;
     for (auto _ : state) {
-        const bool sent = SendConverterCommand(LevelCommand(level % 12, level & 0xFF).c_str());
+        const CommandResult sent = link.SendConverterCommand(LevelCommand(level % 12, level & 0xFF));
         benchmark::DoNotOptimize(sent);
         ++level;
     }
@@ -58,10 +64,10 @@ BENCHMARK(LevelCommandExchange);
 
 void MasterMovementExchanges(benchmark::State& state)
 {
-    OpenSimulatedConverter link;
+    OpenSimulatedConverter open;
     for (auto _ : state) {
-        for (int channel = 0; channel < 12; ++channel) {
-            SendConverterCommand(LevelCommand(channel, MixLevel(200, 30, 128)).c_str());
+        for (int channel = 0; channel < CHANNEL_COUNT; ++channel) {
+            open.link.SendConverterCommand(LevelCommand(channel, MixLevel(200, 30, 128)));
         }
     }
     state.SetItemsProcessed(state.iterations() * 12);

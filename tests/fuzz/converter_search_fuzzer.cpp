@@ -216,19 +216,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         unsetenv("TEMP");
     }
     std::filesystem::remove(LogPath());
-    CloseDiscoveryLog();
-    TheDiscoveryLog() = DiscoveryLog{};
 
     const Expected expected = Predict(bus);
     std::unique_ptr<HidDevice> slot;
-    const bool found = FindConverter(bus, slot, CONVERTER_VENDOR_ID, CONVERTER_PRODUCT_ID);
+    DiscoveryLog log(DiscoveryLogPath(FindEnvironmentValue("TEMP")));
+    const bool found = FindConverter(bus, log, slot, CONVERTER_VENDOR_ID, CONVERTER_PRODUCT_ID);
 
     Require(found == expected.match.has_value(), "the search finds the first interface that opens with both IDs");
     Require((slot != nullptr) == found, "the slot holds a device exactly when the search found one");
     Require(bus.ListsOpen() == 0, "the interface list is closed");
     Require(bus.HandlesOpen() == (found ? 1 : 0), "only the converter found stays open");
     Require(bus.DevicesOpened() == expected.devicesOpened, "the search opens each device it reaches once");
-    Require(TheDiscoveryLog().stream == nullptr, "the search closes the log");
+    Require(!log.FileOpen(), "the search closes the log");
     if (found) {
         HidAttributes attributes;
         Require(slot->GetAttributes(attributes), "the device found shows its attributes");

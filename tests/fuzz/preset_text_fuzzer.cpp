@@ -10,7 +10,7 @@
 #include <memory>
 #include <string>
 
-#include "app/panel_rules.h"
+#include "panel/panel_rules.h"
 #include "fuzz_support.h"
 
 namespace {

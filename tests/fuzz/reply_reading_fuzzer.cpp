@@ -66,7 +66,7 @@ bool OwnPayloadHasPrompt(const InputReport& report)
     return false;
 }
 
-enum class Outcome { Prompt = 0, NoBytes = -1, TimedOut = 1 };
+using Outcome = ReplyOutcome;
 
 // What the link should have done so far, and where it should stand.
 struct Model {
@@ -85,7 +85,7 @@ Outcome ReadUpToPrompt(Model& model, TimePoint deadline)
         const InputReport report = model.queued.front();
         model.queued.pop_front();
         if (report.empty()) {
-            return Outcome::NoBytes;
+            return Outcome::Empty;
         }
         if (OwnPayloadHasPrompt(report)) {
             model.answeredPending = model.answeredPending || model.silent;
@@ -97,7 +97,7 @@ Outcome ReadUpToPrompt(Model& model, TimePoint deadline)
         }
     }
     model.silent = true;
-    return Outcome::TimedOut;
+    return Outcome::Failed;
 }
 
 std::vector<InputReport> DecodeReply(FuzzInput& input, std::size_t reportLength)
@@ -109,27 +109,19 @@ std::vector<InputReport> DecodeReply(FuzzInput& input, std::size_t reportLength)
     return reply;
 }
 
-class ReplyRun {
+class ReplyRun final : public ConverterListener {
 public:
     explicit ReplyRun(std::uint16_t inputReportLength)
         : converter_(std::make_shared<SimulatedConverter>(clock_, inputReportLength, TYPICAL_REPORT_LENGTH))
     {
         PopulateTypicalBus(bus_, converter_);
-        TheConverter() = ConverterState{};
-        UseConverterPlatform(bus_, clock_, ShowBox);
-        TheConverter().answeringAgain = AnsweringAgain;
-        running_ = this;
-        OpenConverter();
-        Require(TheConverter().present, "the converter is found and sized");
+        link_.OpenConverter();
+        Require(link_.Present(), "the converter is found and sized");
         Require(converter_->QueuedReports() == 0, "the reply to I was read up to its prompt");
         model_.now = clock_.Now();
         CheckState();
     }
-    ~ReplyRun()
-    {
-        TheConverter() = ConverterState{};
-        running_ = nullptr;
-    }
+    ~ReplyRun() override = default;
     ReplyRun(const ReplyRun&) = delete;
     ReplyRun& operator=(const ReplyRun&) = delete;
 
@@ -159,7 +151,9 @@ public:
         ExpectTimeOut(ReadUpToPrompt(model_, deadline), deadline);
 
         converter_->ScriptNextReply(reply);
-        Require(SendConverterCommand(COMMAND), "a command whose write completed counts as sent");
+        const CommandResult sent = link_.SendConverterCommand(COMMAND);
+        Require(sent == CommandResult::Answered || sent == CommandResult::ReadFailed || sent == CommandResult::ReadEmpty,
+                "a command whose write completed counts as sent");
         // A command sent from the error box inside this one may already have called the hook.
         if (model_.answeredPending) {
             model_.answeredPending = false;
@@ -184,15 +178,15 @@ public:
         const Outcome expected = ReadUpToPrompt(model_, deadline);
         ExpectTimeOut(expected, deadline);
 
-        const int result = ReadConverterReply(deadline);
-        Require(result == static_cast<int>(expected), "the read ends at the prompt, at a read of no bytes or at the deadline");
+        const ReplyOutcome result = link_.ReadConverterReply(deadline);
+        Require(result == expected, "the read ends at the prompt, at a read of no bytes or at the deadline");
         CheckState();
     }
 
 private:
-    static void ShowBox(const char* text, const char* caption)
+    void ShowCommError(const char* text, const char* caption) override
     {
-        ReplyRun& run = *running_;
+        ReplyRun& run = *this;
         Require(std::strcmp(text, "USB Comm error") == 0 && std::strcmp(caption, "Error") == 0,
                 "the box says USB Comm error");
         Require(!run.boxOpen_, "no second error box opens while one is open");
@@ -207,14 +201,11 @@ private:
         }
     }
 
-    static void AnsweringAgain()
-    {
-        ++running_->answeredAgainActual_;
-    }
+    void ConverterBack() override { ++answeredAgainActual_; }
 
     void ExpectTimeOut(Outcome expected, TimePoint deadline)
     {
-        if (expected != Outcome::TimedOut) {
+        if (expected != Outcome::Failed) {
             return;
         }
         // A read that starts past its deadline fails without waiting.
@@ -228,17 +219,15 @@ private:
     void CheckState()
     {
         Require(converter_->QueuedReports() == model_.queued.size(), "the reports behind the end stay unread");
-        Require(TheConverter().silent == model_.silent,
+        Require(link_.Silent() == model_.silent,
                 "the converter counts as silent from a time-out until a prompt arrives");
         Require(clock_.Now() == model_.now, "an exchange waits exactly up to its deadline, and only without a prompt");
         Require(boxesShownActual_ == model_.boxesShown, "every time-out outside the box shows the box once");
         Require(answeredAgainActual_ == model_.answeredAgain,
                 "each return of the converter from silence calls the hook once");
-        Require(TheConverter().commErrorShowing == boxOpen_, "the box counts as open while it is");
+        Require(link_.ErrorBoxOpen() == boxOpen_, "the box counts as open while it is");
         Require(converter_->FramingErrors() == 0, "the command is framed as the converter expects");
     }
-
-    static ReplyRun* running_;
 
     ManualClock clock_;
     SimulatedHidBus bus_;
@@ -250,18 +239,10 @@ private:
     TimePoint boxDue_;
     int boxesShownActual_ = 0;
     int answeredAgainActual_ = 0;
+    ConverterLink link_{bus_, clock_, *this, std::nullopt};
 };
 
-ReplyRun* ReplyRun::running_ = nullptr;
-
 }  // namespace
-
-extern "C" int LLVMFuzzerInitialize(int*, char***)
-{
-    // Opening the converter searches for it, and the search logs to %TEMP%.
-    UnsetEveryTemp();
-    return 0;
-}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
@@ -269,8 +250,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const auto reportLength = static_cast<std::uint16_t>(MINIMUM_INPUT_REPORT_LENGTH + input.Byte() % 123);
     const std::uint8_t flags = input.Byte();
 
-    CloseDiscoveryLog();
-    TheDiscoveryLog() = DiscoveryLog{};
     ReplyRun run(reportLength);
     if ((flags & 1) != 0) {
         std::vector<std::vector<InputReport>> boxReplies(1 + input.Byte() % 4);

@@ -11,57 +11,32 @@
 #include "converter/converter_link.h"
 #include "simulator/manual_clock.h"
 #include "simulator/simulated_hid_bus.h"
+#include "recording_listener.h"
 #include "temp_folder.h"
 
 using namespace std::chrono_literals;
 
 namespace {
 
-struct ShownBox {
-    std::string text;
-    std::string caption;
-};
-std::vector<ShownBox> shownBoxes;
-// What the error box does while it is open: commands sent from its message loop.
-void (*whileBoxOpen)() = nullptr;
-
-void RecordBox(const char* text, const char* caption)
-{
-    shownBoxes.push_back({text, caption});
-    if (whileBoxOpen != nullptr) {
-        whileBoxOpen();
-    }
-}
-
-class ConverterLink : public ::testing::Test {
+class ConverterLinkTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ResetDiscoveryLog();
-        TheConverter() = ConverterState{};
-        shownBoxes.clear();
-        whileBoxOpen = nullptr;
-        PopulateTypicalBus(bus, converter);
-        UseConverterPlatform(bus, clock, RecordBox);
-    }
-    void TearDown() override
-    {
-        TheConverter() = ConverterState{};
-        ResetDiscoveryLog();
-    }
+    void SetUp() override { PopulateTypicalBus(bus, converter); }
 
     void Open()
     {
-        OpenConverter();
-        ASSERT_TRUE(TheConverter().present);
+        link->OpenConverter();
+        ASSERT_TRUE(link->Present());
         converter->ClearHistory();
     }
 
+    // A link of its own, as a fresh start of the console would have.
+    void StartAfresh() { link.emplace(bus, clock, listener, temp.LogPath()); }
+
     // Sends a command and tells how long it kept the caller waiting.
-    Duration Timed(const std::string& text, bool* result = nullptr)
+    Duration Timed(const std::string& text, CommandResult* result = nullptr)
     {
         const TimePoint start = clock.Now();
-        const bool sent = SendConverterCommand(text.c_str());
+        const CommandResult sent = link->SendConverterCommand(text);
         if (result != nullptr) {
             *result = sent;
         }
@@ -72,31 +47,33 @@ protected:
     ManualClock clock;
     SimulatedHidBus bus;
     std::shared_ptr<SimulatedConverter> converter = std::make_shared<SimulatedConverter>(clock);
+    RecordingListener listener;
+    std::optional<ConverterLink> link{std::in_place, bus, clock, listener, temp.LogPath()};
+    std::vector<ShownBox>& shownBoxes = listener.boxes;
 };
 
-TEST_F(ConverterLink, OpensTheConverterSizesItAndSendsIdentify)
+TEST_F(ConverterLinkTest, OpensTheConverterSizesItAndSendsIdentify)
 {
-    OpenConverter();
-    const ConverterState& state = TheConverter();
-    EXPECT_TRUE(state.present);
-    EXPECT_EQ(state.inReportLength, 65);
-    EXPECT_EQ(state.outReportLength, 65u);
+    link->OpenConverter();
+    EXPECT_TRUE(link->Present());
+    EXPECT_EQ(link->InReportLength(), 65);
+    EXPECT_EQ(link->OutReportLength(), 65);
     ASSERT_EQ(converter->History().size(), 1u);
     EXPECT_EQ(converter->History()[0].command, "I");
     EXPECT_EQ(converter->FramingErrors(), 0);
     EXPECT_EQ(converter->QueuedReports(), 0u) << "the reply to I was read up to its prompt";
 }
 
-TEST_F(ConverterLink, WithoutAConverterNothingIsSentAndCommandsSucceed)
+TEST_F(ConverterLinkTest, WithoutAConverterNothingIsSentAndCommandsSucceed)
 {
     bus.interfaces.pop_back();
-    OpenConverter();
-    EXPECT_FALSE(TheConverter().present);
-    EXPECT_TRUE(SendConverterCommand("W 0 FF"));
+    link->OpenConverter();
+    EXPECT_FALSE(link->Present());
+    EXPECT_EQ(link->SendConverterCommand("W 0 FF"), CommandResult::NotPresent);
     EXPECT_EQ(converter->ExchangeCount(), 0u);
 }
 
-TEST_F(ConverterLink, AConverterThatCannotCarryTheCommandsCountsAsAbsent)
+TEST_F(ConverterLinkTest, AConverterThatCannotCarryTheCommandsCountsAsAbsent)
 {
     struct Case {
         const char* what;
@@ -113,26 +90,25 @@ TEST_F(ConverterLink, AConverterThatCannotCarryTheCommandsCountsAsAbsent)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        ResetDiscoveryLog();
-        TheConverter() = ConverterState{};
-        UseConverterPlatform(bus, clock, RecordBox);
+        StartAfresh();
         auto device = std::make_shared<SimulatedConverter>(clock, c.in, c.out);
         PopulateTypicalBus(bus, device);
         bus.interfaces[1].fault = c.capabilitiesFail ? SearchFault::Capabilities : SearchFault::None;
-        OpenConverter();
-        EXPECT_EQ(TheConverter().present, c.present);
+        link->OpenConverter();
+        EXPECT_EQ(link->Present(), c.present);
         EXPECT_EQ(device->ExchangeCount(), c.present ? 1u : 0u);
         EXPECT_EQ(bus.HandlesOpen(), c.present ? 1 : 0) << "a refused converter is closed again";
-        EXPECT_TRUE(SendConverterCommand("W 0 1"));
+        EXPECT_EQ(link->SendConverterCommand("W 0 1"),
+                  c.present ? CommandResult::Answered : CommandResult::NotPresent);
     }
 }
 
-TEST_F(ConverterLink, CommandsReachTheConverter)
+TEST_F(ConverterLinkTest, CommandsReachTheConverter)
 {
     Open();
-    EXPECT_TRUE(SendConverterCommand(LevelCommand(2, 0x80).c_str()));
-    EXPECT_TRUE(SendConverterCommand(LevelCommand(11, 255).c_str()));
-    EXPECT_TRUE(SendConverterCommand(StorePresetCommand(7).c_str()));
+    EXPECT_EQ(link->SendConverterCommand(LevelCommand(2, 0x80)), CommandResult::Answered);
+    EXPECT_EQ(link->SendConverterCommand(LevelCommand(11, 255)), CommandResult::Answered);
+    EXPECT_EQ(link->SendConverterCommand(StorePresetCommand(7)), CommandResult::Answered);
     EXPECT_EQ(converter->Levels()[2], 0x80);
     EXPECT_EQ(converter->Levels()[11], 0xFF);
     ASSERT_EQ(converter->Presets().count(7), 1u);
@@ -141,17 +117,17 @@ TEST_F(ConverterLink, CommandsReachTheConverter)
     EXPECT_TRUE(shownBoxes.empty());
 }
 
-TEST_F(ConverterLink, ATextTooLongForTheReportIsNotSent)
+TEST_F(ConverterLinkTest, ATextTooLongForTheReportIsNotSent)
 {
     Open();
-    EXPECT_FALSE(SendConverterCommand(std::string(62, 'x').c_str()));
+    EXPECT_EQ(link->SendConverterCommand(std::string(62, 'x')), CommandResult::TooLong);
     EXPECT_TRUE(converter->History().empty());
-    EXPECT_TRUE(SendConverterCommand(std::string(61, 'x').c_str()));
+    EXPECT_EQ(link->SendConverterCommand(std::string(61, 'x')), CommandResult::Answered);
 }
 
 // One reply made of every kind of report the converter might send: reading must stop at the
 // first report whose own payload holds the prompt, and nothing else counts as one.
-TEST_F(ConverterLink, ReadingStopsAtTheFirstReportThatHoldsThePrompt)
+TEST_F(ConverterLinkTest, ReadingStopsAtTheFirstReportThatHoldsThePrompt)
 {
     Open();
     auto raw = [](std::vector<std::uint8_t> head) {
@@ -169,9 +145,9 @@ TEST_F(ConverterLink, ReadingStopsAtTheFirstReportThatHoldsThePrompt)
         raw({0, 0, 3, 0x0D, 0x0A, 0x3E}),                           // never read
         raw({0, 0, 2, 'z', 'z'}),                                   // never read
     });
-    bool sent = false;
+    CommandResult sent{};
     const Duration waited = Timed("W 5 10", &sent);
-    EXPECT_TRUE(sent);
+    EXPECT_EQ(sent, CommandResult::Answered);
     EXPECT_EQ(converter->QueuedReports(), 2u);
     EXPECT_TRUE(shownBoxes.empty());
     EXPECT_EQ(waited, 0ns);
@@ -181,97 +157,98 @@ TEST_F(ConverterLink, ReadingStopsAtTheFirstReportThatHoldsThePrompt)
     EXPECT_EQ(converter->QueuedReports(), 0u);
 }
 
-TEST_F(ConverterLink, ReplyShapesThatCarryThePrompt)
+TEST_F(ConverterLinkTest, ReplyShapesThatCarryThePrompt)
 {
     for (ReplyShape shape : {ReplyShape::SeveralReports, ReplyShape::LengthTooLarge, ReplyShape::LengthNegative}) {
         SCOPED_TRACE(static_cast<int>(shape));
         Open();
         converter->faults.shape = shape;
-        bool sent = false;
+        CommandResult sent{};
         EXPECT_EQ(Timed("W 4 44", &sent), 0ns);
-        EXPECT_TRUE(sent);
+        EXPECT_EQ(sent, CommandResult::Answered);
         EXPECT_EQ(converter->Levels()[4], 0x44);
         EXPECT_EQ(converter->QueuedReports(), 0u);
         EXPECT_TRUE(shownBoxes.empty());
         converter->faults = {};
-        TheConverter() = ConverterState{};
-        UseConverterPlatform(bus, clock, RecordBox);
-        ResetDiscoveryLog();
+        StartAfresh();
     }
 }
 
-TEST_F(ConverterLink, AReplyWithoutAWholePromptIsAFailedReadAfterOneSecond)
+TEST_F(ConverterLinkTest, AReplyWithoutAWholePromptIsAFailedReadAfterOneSecond)
 {
     for (ReplyShape shape : {ReplyShape::SplitPrompt, ReplyShape::NoPrompt}) {
         SCOPED_TRACE(static_cast<int>(shape));
         Open();
         shownBoxes.clear();
         converter->faults.shape = shape;
-        bool sent = false;
+        CommandResult sent{};
         EXPECT_EQ(Timed("W 4 44", &sent), REPLY_TIMEOUT);
-        EXPECT_TRUE(sent) << "a failed read still counts as sent";
+        EXPECT_EQ(sent, CommandResult::ReadFailed) << "the report went out; its reply did not come";
         ASSERT_EQ(shownBoxes.size(), 1u);
         EXPECT_EQ(shownBoxes[0].text, "USB Comm error");
         EXPECT_EQ(shownBoxes[0].caption, "Error");
         converter->faults = {};
-        TheConverter() = ConverterState{};
-        UseConverterPlatform(bus, clock, RecordBox);
-        ResetDiscoveryLog();
+        StartAfresh();
     }
 }
 
-TEST_F(ConverterLink, AConverterThatNeverStopsTalkingIsAFailedReadAfterOneSecond)
+TEST_F(ConverterLinkTest, AConverterThatNeverStopsTalkingIsAFailedReadAfterOneSecond)
 {
     Open();
     converter->faults.babbles = true;
-    bool sent = false;
+    CommandResult sent{};
     const Duration waited = Timed("W 4 44", &sent);
     EXPECT_GE(waited, REPLY_TIMEOUT);
     EXPECT_LE(waited, REPLY_TIMEOUT + std::chrono::milliseconds(1));
-    EXPECT_TRUE(sent);
+    EXPECT_EQ(sent, CommandResult::ReadFailed);
     EXPECT_EQ(shownBoxes.size(), 1u);
     // It is taken as silent: the next exchange has the short budget.
     EXPECT_LE(Timed("W 4 45"), SILENT_EXCHANGE_BUDGET + std::chrono::milliseconds(1));
 }
 
-TEST_F(ConverterLink, AFailedReadShowsTheBoxAndTheCommandCountsAsDone)
+TEST_F(ConverterLinkTest, AFailedReadShowsTheBoxAndTheCommandCountsAsDone)
 {
     Open();
     converter->faults.readFails = true;
-    EXPECT_TRUE(SendConverterCommand("W 1 1"));
-    EXPECT_TRUE(SendConverterCommand("W 1 2"));
+    EXPECT_EQ(link->SendConverterCommand("W 1 1"), CommandResult::ReadFailed);
+    EXPECT_EQ(link->LastFailure().platform.code, SIMULATED_IO_ERROR);
+    EXPECT_STREQ(link->LastFailure().platform.call, "ReadFile");
+    EXPECT_EQ(link->SendConverterCommand("W 1 2"), CommandResult::ReadFailed);
     EXPECT_EQ(shownBoxes.size(), 2u) << "every failed read shows the box";
     EXPECT_EQ(converter->Levels()[1], 2);
 }
 
-TEST_F(ConverterLink, AFailedWriteIsSilentAndReadsNothing)
+TEST_F(ConverterLinkTest, AFailedWriteIsSilentAndReadsNothing)
 {
     Open();
     converter->faults.writeFails = true;
-    bool sent = true;
+    CommandResult sent{};
     EXPECT_EQ(Timed("W 1 1", &sent), 0ns);
-    EXPECT_FALSE(sent);
+    EXPECT_EQ(sent, CommandResult::WriteFailed);
+    EXPECT_EQ(link->LastFailure().result, CommandResult::WriteFailed);
+    EXPECT_STREQ(link->LastFailure().platform.call, "WriteFile");
+    EXPECT_EQ(link->LastFailure().platform.code, SIMULATED_IO_ERROR);
     EXPECT_TRUE(shownBoxes.empty());
     EXPECT_TRUE(converter->History().empty());
 }
 
-TEST_F(ConverterLink, AWriteThatNeverCompletesFailsAfterOneSecond)
+TEST_F(ConverterLinkTest, AWriteThatNeverCompletesFailsAfterOneSecond)
 {
     Open();
     converter->faults.writeHangs = true;
-    bool sent = true;
+    CommandResult sent{};
     EXPECT_EQ(Timed("W 1 1", &sent), WRITE_TIMEOUT);
-    EXPECT_FALSE(sent);
+    EXPECT_EQ(sent, CommandResult::WriteTimedOut);
     EXPECT_TRUE(shownBoxes.empty());
     // The converter is now taken as silent: the next write gets the short budget.
     EXPECT_EQ(Timed("W 1 1", &sent), SILENT_EXCHANGE_BUDGET);
 }
 
-TEST_F(ConverterLink, AZeroByteReadEndsTheCommandQuietlyAndItsReplyIsDiscarded)
+TEST_F(ConverterLinkTest, AZeroByteReadEndsTheCommandQuietlyAndItsReplyIsDiscarded)
 {
     Open();
     converter->faults.zeroByteRead = true;
-    EXPECT_TRUE(SendConverterCommand("W 3 30"));
+    EXPECT_EQ(link->SendConverterCommand("W 3 30"), CommandResult::ReadEmpty);
     EXPECT_TRUE(shownBoxes.empty());
     EXPECT_EQ(converter->QueuedReports(), 1u) << "the reply is still queued";
     // The next command is answered by its own reply, not by the one left behind.
@@ -280,7 +257,7 @@ TEST_F(ConverterLink, AZeroByteReadEndsTheCommandQuietlyAndItsReplyIsDiscarded)
     EXPECT_EQ(converter->QueuedReports(), 0u);
 }
 
-TEST_F(ConverterLink, ASilentConverterCostsAtMost250MsPerTwelveExchangesAfterTheFirstTimeOut)
+TEST_F(ConverterLinkTest, ASilentConverterCostsAtMost250MsPerTwelveExchangesAfterTheFirstTimeOut)
 {
     Open();
     converter->faults.silent = true;
@@ -316,48 +293,41 @@ TEST_F(ConverterLink, ASilentConverterCostsAtMost250MsPerTwelveExchangesAfterThe
     EXPECT_LE(shownBoxes.size(), 1u);
 }
 
-TEST_F(ConverterLink, TheConsoleHearsOnceWhenTheConverterAnswersAgain)
+TEST_F(ConverterLinkTest, TheConsoleHearsOnceWhenTheConverterAnswersAgain)
 {
-    static int resends = 0;
-    resends = 0;
-    TheConverter().answeringAgain = [] { ++resends; };
+    const int& resends = listener.backCount;
     Open();
-    SendConverterCommand("W 0 1");
+    link->SendConverterCommand("W 0 1");
     EXPECT_EQ(resends, 0) << "not while it answers";
     converter->faults.silent = true;
-    SendConverterCommand("W 0 2");
-    SendConverterCommand("W 0 3");
+    link->SendConverterCommand("W 0 2");
+    link->SendConverterCommand("W 0 3");
     EXPECT_EQ(resends, 0) << "not while it is silent";
     converter->faults.silent = false;
-    SendConverterCommand("W 0 4");
+    link->SendConverterCommand("W 0 4");
     EXPECT_EQ(resends, 1);
-    SendConverterCommand("W 0 5");
+    link->SendConverterCommand("W 0 5");
     EXPECT_EQ(resends, 1) << "only on the change";
 }
 
-TEST_F(ConverterLink, AReturnSeenFromInsideTheErrorBoxIsResentOnce)
+TEST_F(ConverterLinkTest, AReturnSeenFromInsideTheErrorBoxIsResentOnce)
 {
-    static int resends = 0;
-    resends = 0;
-    TheConverter().answeringAgain = [] { ++resends; };
+    const int& resends = listener.backCount;
     Open();
     converter->faults.silent = true;
-    SendConverterCommand("W 0 1");  // the first time-out
+    link->SendConverterCommand("W 0 1");  // the first time-out
     // The next command fails too; from inside its box a command finds the converter back.
-    static std::shared_ptr<SimulatedConverter> device;
-    device = converter;
-    whileBoxOpen = [] {
-        device->faults.silent = false;
-        SendConverterCommand("W 0 2");
+    listener.whileBoxOpen = [&] {
+        converter->faults.silent = false;
+        link->SendConverterCommand("W 0 2");
     };
     shownBoxes.clear();
-    SendConverterCommand("W 0 3");
+    link->SendConverterCommand("W 0 3");
     EXPECT_EQ(shownBoxes.size(), 1u);
     EXPECT_EQ(resends, 1) << "one return, one resend";
-    device.reset();
 }
 
-TEST_F(ConverterLink, ALateReplyNeverAnswersTheNextCommand)
+TEST_F(ConverterLinkTest, ALateReplyNeverAnswersTheNextCommand)
 {
     Open();
     converter->faults.latency = 1500ms;
@@ -375,26 +345,24 @@ TEST_F(ConverterLink, ALateReplyNeverAnswersTheNextCommand)
     EXPECT_EQ(shownBoxes.size(), 1u);
 }
 
-TEST_F(ConverterLink, AtMostOneErrorBoxIsOpenWhileCommandsRunInsideIt)
+TEST_F(ConverterLinkTest, AtMostOneErrorBoxIsOpenWhileCommandsRunInsideIt)
 {
     Open();
     converter->faults.silent = true;
-    static int nested = 0;
-    nested = 0;
-    whileBoxOpen = [] {
+    int nested = 0;
+    listener.whileBoxOpen = [&] {
         // A crossfade tick arriving through the box's message loop.
         for (int channel = 0; channel < 12; ++channel) {
-            SendConverterCommand(LevelCommand(channel, 9).c_str());
+            link->SendConverterCommand(LevelCommand(channel, 9));
             ++nested;
         }
     };
-    EXPECT_TRUE(SendConverterCommand("W 0 0"));
+    EXPECT_EQ(link->SendConverterCommand("W 0 0"), CommandResult::ReadFailed);
     EXPECT_EQ(shownBoxes.size(), 1u);
     EXPECT_EQ(nested, 12);
-    EXPECT_FALSE(TheConverter().commErrorShowing);
     // Once the box is closed, the next failure shows it again.
-    whileBoxOpen = nullptr;
-    EXPECT_TRUE(SendConverterCommand("W 0 0"));
+    listener.whileBoxOpen = nullptr;
+    EXPECT_EQ(link->SendConverterCommand("W 0 0"), CommandResult::ReadFailed);
     EXPECT_EQ(shownBoxes.size(), 2u);
 }
 

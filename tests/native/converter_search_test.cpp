@@ -12,9 +12,6 @@ namespace {
 
 class ConverterSearch : public ::testing::Test {
 protected:
-    void SetUp() override { ResetDiscoveryLog(); }
-    void TearDown() override { ResetDiscoveryLog(); }
-
     SimulatedInterface Other(std::uint16_t vendor = 0x46d, std::uint16_t product = 0xc077)
     {
         return {{vendor, product}, nullptr, SearchFault::None, 0, {9, 9}};
@@ -31,7 +28,12 @@ protected:
         device.error = error;
         return device;
     }
-    bool Search() { return FindConverter(bus, slot, CONVERTER_VENDOR_ID, CONVERTER_PRODUCT_ID); }
+    // Each search writes a log of its own, where TEMP says, as the console's does.
+    bool Search()
+    {
+        DiscoveryLog log(DiscoveryLogPath(FindEnvironmentValue("TEMP")));
+        return FindConverter(bus, log, slot, CONVERTER_VENDOR_ID, CONVERTER_PRODUCT_ID);
+    }
 
     TempFolder temp;
     ManualClock clock;
@@ -107,7 +109,6 @@ TEST_F(ConverterSearch, NoMoreItemsFromAnyStepEndsTheSearch)
 {
     for (SearchFault fault : {SearchFault::DetailSize, SearchFault::Detail, SearchFault::Open}) {
         SCOPED_TRACE(static_cast<int>(fault));
-        ResetDiscoveryLog();
         bus.interfaces = {Failing(fault, ERROR_CODE_NO_MORE_ITEMS), Converter()};
         EXPECT_FALSE(Search());
         EXPECT_EQ(bus.DevicesOpened(), 0) << "the converter behind it is never reached";
@@ -186,13 +187,13 @@ TEST_F(ConverterSearch, WithoutTempTheSearchRunsAndNoLogIsWritten)
 TEST_F(ConverterSearch, ALogThatCannotBeOpenedIsNotRetried)
 {
     const std::string missing = temp.Subfolder("missing-folder");
-    SetEnvironment("TEMP", missing);
+    DiscoveryLog log(DiscoveryLogPath(missing.c_str()));
     bus.interfaces = {Other()};
-    EXPECT_FALSE(Search());
-    // The folder appears later in the run: the log is still not opened.
+    EXPECT_FALSE(FindConverter(bus, log, slot, CONVERTER_VENDOR_ID, CONVERTER_PRODUCT_ID));
+    // The folder appears later in the search's life: its log is still not opened.
     std::filesystem::create_directories(missing);
-    LogDiscovery("late line");
-    CloseDiscoveryLog();
+    log.LogDiscovery("late line");
+    log.CloseDiscoveryLog();
     EXPECT_FALSE(std::filesystem::exists(missing + DISCOVERY_LOG_FILE_NAME));
 }
 

@@ -12,16 +12,10 @@
 #include "mixing/fade_time.h"
 #include "simulator/manual_clock.h"
 #include "simulator/simulated_hid_bus.h"
+#include "recording_listener.h"
 #include "temp_folder.h"
 
 namespace {
-
-int boxesShown = 0;
-
-void CountBox(const char*, const char*)
-{
-    ++boxesShown;
-}
 
 ConverterFaults FaultFor(int round)
 {
@@ -44,18 +38,17 @@ TEST(CoreSoak, ManyRunsAndExchangesWithEveryFault)
 {
     TempFolder temp;
     ManualClock clock;
+    RecordingListener listener;
     std::uint64_t exchanges = 0;
     for (int run = 0; run < 100; ++run) {
-        ResetDiscoveryLog();
-        TheConverter() = ConverterState{};
         SimulatedHidBus bus;
         auto converter = std::make_shared<SimulatedConverter>(clock);
         PopulateTypicalBus(bus, converter);
         bus.interfaces[0].fault = run % 2 == 0 ? SearchFault::None : SearchFault::Open;
         bus.interfaces[0].error = 5;
-        UseConverterPlatform(bus, clock, CountBox);
-        OpenConverter();
-        ASSERT_TRUE(TheConverter().present);
+        auto link = std::make_unique<ConverterLink>(bus, clock, listener, temp.LogPath());
+        link->OpenConverter();
+        ASSERT_TRUE(link->Present());
 
         CrossfadeState fade;
         fade.duration = ParseFadeTime("2.5").value_or(0);
@@ -66,20 +59,19 @@ TEST(CoreSoak, ManyRunsAndExchangesWithEveryFault)
             }
             const int channel = i % 12;
             const int level = MixLevel(i & 0xFF, 255 - (i & 0xFF), StepCrossfade(fade, i * 0.003).level);
-            SendConverterCommand(LevelCommand(channel, level).c_str());
+            link->SendConverterCommand(LevelCommand(channel, level));
             if (i % 250 == 0) {
-                SendConverterCommand(StorePresetCommand(1 + run % 127).c_str());
+                link->SendConverterCommand(StorePresetCommand(1 + run % 127));
             }
         }
         exchanges += converter->ExchangeCount();
         EXPECT_LE(converter->History().size(), SimulatedConverter::HistoryLimit);
-        TheConverter() = ConverterState{};
+        link.reset();
         EXPECT_EQ(bus.HandlesOpen(), 0) << "the converter's handle goes with the link";
         EXPECT_EQ(bus.ListsOpen(), 0);
     }
     EXPECT_GT(exchanges, 50000u);
-    EXPECT_GT(boxesShown, 0);
-    ResetDiscoveryLog();
+    EXPECT_GT(listener.boxes.size(), 0u);
 }
 
 }  // namespace

@@ -44,28 +44,38 @@ TEST(DiscoveryLog, TempIsFoundWhateverTheCaseOfItsName)
 
 TEST(DiscoveryLog, NoLogWhenThePathDoesNotFit)
 {
-    ResetDiscoveryLog();
     TempFolder temp;
     const std::string deep = temp.TempValue() + std::string(240 - temp.TempValue().size(), 'd');
-    SetEnvironment("TEMP", deep);
-    LogDiscovery("a line");
-    EXPECT_EQ(TheDiscoveryLog().stream, nullptr);
-    CloseDiscoveryLog();
-    ResetDiscoveryLog();
+    DiscoveryLog log(DiscoveryLogPath(deep.c_str()));
+    log.LogDiscovery("a line");
+    log.CloseDiscoveryLog();
+    EXPECT_FALSE(std::filesystem::exists(deep + DISCOVERY_LOG_FILE_NAME));
 }
 
 TEST(DiscoveryLog, LinesReachTheFileWhenTheLogCloses)
 {
-    ResetDiscoveryLog();
     TempFolder temp;
-    LogDiscovery("first");
-    LogDiscovery("second");
-    CloseDiscoveryLog();
+    DiscoveryLog log(temp.LogPath());
+    log.LogDiscovery("first");
+    log.LogDiscovery("second");
+    log.CloseDiscoveryLog();
     EXPECT_EQ(temp.Log(), LogText({"first", "second"}));
     // Nothing is written once the log is closed.
-    LogDiscovery("third");
+    log.LogDiscovery("third");
     EXPECT_EQ(temp.Log(), LogText({"first", "second"}));
-    ResetDiscoveryLog();
+}
+
+TEST(DiscoveryLog, EachLogStartsTheFileAfresh)
+{
+    TempFolder temp;
+    {
+        DiscoveryLog first(temp.LogPath());
+        first.LogDiscovery("an earlier search");
+    }
+    DiscoveryLog second(temp.LogPath());
+    second.LogDiscovery("the latest search");
+    second.CloseDiscoveryLog();
+    EXPECT_EQ(temp.Log(), LogText({"the latest search"}));
 }
 
 }  // namespace

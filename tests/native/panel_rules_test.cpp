@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "app/panel_rules.h"
+#include "panel/panel_rules.h"
 #include "panel/fader_scale.h"
 #include "panel/recorded_text.h"
 

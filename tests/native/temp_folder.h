@@ -93,10 +93,3 @@ private:
     std::filesystem::path folder_;
     std::string temp_;
 };
-
-// Starts a run of the discovery log afresh, as at program start.
-inline void ResetDiscoveryLog()
-{
-    CloseDiscoveryLog();
-    TheDiscoveryLog() = DiscoveryLog{};
-}

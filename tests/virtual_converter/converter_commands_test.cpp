@@ -27,7 +27,7 @@ TEST_F(VirtualConverterCommands, LevelCommandsSetEachChannel)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
-        EXPECT_TRUE(SendConverterCommand(LevelCommand(c.channel, c.level).c_str()));
+        EXPECT_EQ(Send(LevelCommand(c.channel, c.level)), CommandResult::Answered);
     }
 
     const ConverterSnapshot device = Snapshot();
@@ -41,7 +41,7 @@ TEST_F(VirtualConverterCommands, LevelCommandsSetEachChannel)
     EXPECT_EQ(device.commandsReceived, 12u);
     EXPECT_EQ(device.framingErrors, 0);
     EXPECT_EQ(device.rejectedCommands, 0);
-    EXPECT_TRUE(HookCalls().empty());
+    EXPECT_TRUE(hookCalls.empty());
 }
 
 TEST_F(VirtualConverterCommands, EachExchangeEndsAtItsOwnPrompt)
@@ -57,19 +57,19 @@ TEST_F(VirtualConverterCommands, EachExchangeEndsAtItsOwnPrompt)
         EXPECT_EQ(device.levels[4], level);
         EXPECT_EQ(device.reportsWaiting, 0) << "the reply was out before the exchange ended";
     }
-    EXPECT_FALSE(TheConverter().silent);
-    EXPECT_TRUE(HookCalls().empty());
+    EXPECT_FALSE(link->Silent());
+    EXPECT_TRUE(hookCalls.empty());
 }
 
 TEST_F(VirtualConverterCommands, AStoredPresetKeepsTheLevelsOfItsMoment)
 {
     Open();
-    EXPECT_TRUE(SendConverterCommand(LevelCommand(0, 0x40).c_str()));
-    EXPECT_TRUE(SendConverterCommand(LevelCommand(11, 0xC0).c_str()));
-    EXPECT_TRUE(SendConverterCommand(StorePresetCommand(12).c_str()));
-    EXPECT_TRUE(SendConverterCommand(LevelCommand(0, 0x41).c_str()));
-    EXPECT_TRUE(SendConverterCommand(StorePresetCommand(127).c_str()));
-    EXPECT_TRUE(SendConverterCommand(LevelCommand(0, 0x42).c_str()));
+    EXPECT_EQ(Send(LevelCommand(0, 0x40)), CommandResult::Answered);
+    EXPECT_EQ(Send(LevelCommand(11, 0xC0)), CommandResult::Answered);
+    EXPECT_EQ(Send(StorePresetCommand(12)), CommandResult::Answered);
+    EXPECT_EQ(Send(LevelCommand(0, 0x41)), CommandResult::Answered);
+    EXPECT_EQ(Send(StorePresetCommand(127)), CommandResult::Answered);
+    EXPECT_EQ(Send(LevelCommand(0, 0x42)), CommandResult::Answered);
 
     const Levels twelve = {0x40, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xC0};
     const Levels last = {0x41, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0xC0};
@@ -87,7 +87,7 @@ TEST_F(VirtualConverterCommands, AStoredPresetKeepsTheLevelsOfItsMoment)
     EXPECT_EQ(RecentCommands(6), (std::vector<std::string>{"W 0 40", "W B C0", "c0 c\r", "W 0 41", "c0 7f\r", "W 0 42"}));
     EXPECT_EQ(Snapshot().framingErrors, 0);
     EXPECT_EQ(Snapshot().rejectedCommands, 0);
-    EXPECT_TRUE(HookCalls().empty());
+    EXPECT_TRUE(hookCalls.empty());
 }
 
 TEST_F(VirtualConverterCommands, AnUnknownCommandIsAnsweredAndChangesNothing)
@@ -99,16 +99,16 @@ TEST_F(VirtualConverterCommands, AnUnknownCommandIsAnsweredAndChangesNothing)
     const ConverterSnapshot device = Snapshot();
     EXPECT_EQ(device.rejectedCommands, 1);
     EXPECT_EQ(device.levels, Levels{});
-    EXPECT_TRUE(HookCalls().empty());
+    EXPECT_TRUE(hookCalls.empty());
 }
 
 TEST_F(VirtualConverterCommands, ATextThatDoesNotFitTheReportIsNotSent)
 {
     Open();
-    EXPECT_FALSE(SendConverterCommand(std::string(62, 'x').c_str()));
+    EXPECT_EQ(Send(std::string(62, 'x')), CommandResult::TooLong);
     EXPECT_EQ(Snapshot().commandsReceived, 0u);
     // The longest text that fits reaches the converter whole.
-    EXPECT_TRUE(SendConverterCommand(std::string(61, 'x').c_str()));
+    EXPECT_EQ(Send(std::string(61, 'x')), CommandResult::Answered);
     const ConverterSnapshot device = Snapshot();
     EXPECT_EQ(device.commandsReceived, 1u);
     EXPECT_EQ(device.framingErrors, 0);

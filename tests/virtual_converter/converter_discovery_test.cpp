@@ -43,8 +43,8 @@ using VirtualConverterDiscovery = VirtualConverterLink;
 
 TEST_F(VirtualConverterDiscovery, TheSearchWalksWinesHidDevicesAndEndsAtTheConverter)
 {
-    OpenConverter();
-    ASSERT_TRUE(TheConverter().present);
+    link->OpenConverter();
+    ASSERT_TRUE(link->Present());
 
     const std::string log = temp.Log();
     ASSERT_FALSE(log.empty());
@@ -81,29 +81,29 @@ TEST_F(VirtualConverterDiscovery, TheSearchWalksWinesHidDevicesAndEndsAtTheConve
 
 TEST_F(VirtualConverterDiscovery, TheConverterIsSizedFromItsCapabilities)
 {
-    OpenConverter();
-    ASSERT_TRUE(TheConverter().present);
-    EXPECT_EQ(TheConverter().inReportLength, 65);
-    EXPECT_EQ(TheConverter().outReportLength, 65u);
+    link->OpenConverter();
+    ASSERT_TRUE(link->Present());
+    EXPECT_EQ(link->InReportLength(), 65);
+    EXPECT_EQ(link->OutReportLength(), 65);
 }
 
 TEST_F(VirtualConverterDiscovery, IdentifyReachesTheConverterWhenTheLinkOpens)
 {
-    OpenConverter();
-    ASSERT_TRUE(TheConverter().present);
+    link->OpenConverter();
+    ASSERT_TRUE(link->Present());
     const ConverterSnapshot device = Snapshot();
     EXPECT_EQ(RecentCommands(2), std::vector<std::string>{"I"});
     EXPECT_EQ(device.commandsReceived, 1u);
     EXPECT_EQ(device.framingErrors, 0);
     EXPECT_EQ(device.reportsDelivered, 1u) << "the reply to I went out in one report";
-    EXPECT_TRUE(HookCalls().empty()) << "the reply's prompt was recognised";
-    EXPECT_FALSE(TheConverter().silent);
+    EXPECT_TRUE(hookCalls.empty()) << "the reply's prompt was recognised";
+    EXPECT_FALSE(link->Silent());
 }
 
 TEST_F(VirtualConverterDiscovery, ASearchForOtherIdsPassesTheConverterOverAndEndsAtTheLastInterface)
 {
     std::unique_ptr<HidDevice> device;
-    ASSERT_FALSE(FindConverter(*bus, device, CONVERTER_VENDOR_ID, 0x0E43));
+    ASSERT_FALSE(Search(device, CONVERTER_VENDOR_ID, 0x0E43));
     EXPECT_EQ(device, nullptr);
     const std::vector<std::string> lines = CrLfLines(temp.Log());
     ASSERT_GE(lines.size(), 2u);

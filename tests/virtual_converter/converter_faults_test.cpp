@@ -35,8 +35,8 @@ protected:
     // Waits until the device has sent every reply it holds.
     bool AllRepliesOut(Duration within)
     {
-        const TimePoint end = MonotonicClock().Now() + within;
-        while (MonotonicClock().Now() < end) {
+        const TimePoint end = clock.Now() + within;
+        while (clock.Now() < end) {
             const auto device = control.Read();
             if (device && device->reportsWaiting == 0) {
                 return true;
@@ -57,13 +57,13 @@ TEST_F(VirtualConverterFaults, ASilentConverterFailsTheFirstExchangeAfterTheDead
     EXPECT_TRUE(sent) << "the write went out; only the reply is missing";
     EXPECT_TRUE(TookAtLeast(first, TIMED_OUT_AT_LEAST));
     EXPECT_TRUE(TookLessThan(first, TIMED_OUT_AT_MOST));
-    ASSERT_EQ(HookCalls().size(), 1u);
-    EXPECT_EQ(HookCalls()[0].text, "USB Comm error");
-    EXPECT_EQ(HookCalls()[0].caption, "Error");
-    EXPECT_TRUE(TheConverter().silent);
+    ASSERT_EQ(hookCalls.size(), 1u);
+    EXPECT_EQ(hookCalls[0].text, "USB Comm error");
+    EXPECT_EQ(hookCalls[0].caption, "Error");
+    EXPECT_TRUE(link->Silent());
 
     // A master movement: twelve exchanges, each cut short by the budget.
-    const std::size_t hookCallsBefore = HookCalls().size();
+    const std::size_t hookCallsBefore = hookCalls.size();
     Duration twelve{};
     for (int channel = 0; channel < 12; ++channel) {
         SCOPED_TRACE(channel);
@@ -73,10 +73,10 @@ TEST_F(VirtualConverterFaults, ASilentConverterFailsTheFirstExchangeAfterTheDead
         twelve += one;
     }
     EXPECT_TRUE(TookLessThan(twelve, 1s));
-    EXPECT_LE(HookCalls().size() - hookCallsBefore, 12u) << "at most one hook call per failed exchange";
+    EXPECT_LE(hookCalls.size() - hookCallsBefore, 12u) << "at most one hook call per failed exchange";
     RecordProperty("twelve_silent_exchanges_ms",
                    static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(twelve).count()));
-    RecordProperty("hook_calls_in_twelve_silent_exchanges", static_cast<int>(HookCalls().size() - hookCallsBefore));
+    RecordProperty("hook_calls_in_twelve_silent_exchanges", static_cast<int>(hookCalls.size() - hookCallsBefore));
     EXPECT_EQ(Snapshot().commandsReceived, 13u) << "every command was written all the same";
 }
 
@@ -85,26 +85,26 @@ TEST_F(VirtualConverterFaults, ASilentConverterIsTakenBackOnceItAnswers)
     Open();
     ASSERT_TRUE(control.SetFault(Shape(ReplyShape::Silent)));
     Timed(LevelCommand(0, 0x10));
-    ASSERT_TRUE(TheConverter().silent);
+    ASSERT_TRUE(link->Silent());
 
     ASSERT_TRUE(control.SetFault(Shape(ReplyShape::Normal)));
     // The first answer may come in just behind the budget; the next exchange then finds it.
     int exchanges = 0;
-    while (TheConverter().silent && exchanges < 3) {
-        SendConverterCommand(LevelCommand(1, 0x21 + exchanges).c_str());
+    while (link->Silent() && exchanges < 3) {
+        Send(LevelCommand(1, 0x21 + exchanges));
         ++exchanges;
     }
-    EXPECT_FALSE(TheConverter().silent) << "after " << exchanges << " exchanges";
+    EXPECT_FALSE(link->Silent()) << "after " << exchanges << " exchanges";
 
     // Back to the full deadline: a reply slower than the budget is waited for.
     ASSERT_TRUE(control.SetFault(Shape(ReplyShape::Normal, 200)));
-    const std::size_t hookCallsBefore = HookCalls().size();
+    const std::size_t hookCallsBefore = hookCalls.size();
     bool sent = false;
     const Duration took = Timed(LevelCommand(2, 0x22), &sent);
     EXPECT_TRUE(sent);
     EXPECT_TRUE(TookAtLeast(took, 200ms));
     EXPECT_TRUE(TookLessThan(took, REPLY_TIMEOUT));
-    EXPECT_EQ(HookCalls().size(), hookCallsBefore);
+    EXPECT_EQ(hookCalls.size(), hookCallsBefore);
     EXPECT_EQ(Snapshot().levels[2], 0x22);
 }
 
@@ -117,8 +117,8 @@ TEST_F(VirtualConverterFaults, ASlowReplyWithinTheDeadlineIsWaitedFor)
     EXPECT_TRUE(sent);
     EXPECT_TRUE(TookAtLeast(took, 400ms));
     EXPECT_TRUE(TookLessThan(took, REPLY_TIMEOUT));
-    EXPECT_TRUE(HookCalls().empty());
-    EXPECT_FALSE(TheConverter().silent);
+    EXPECT_TRUE(hookCalls.empty());
+    EXPECT_FALSE(link->Silent());
 }
 
 TEST_F(VirtualConverterFaults, AReplySpreadOverSeveralReportsIsReadToItsLastReport)
@@ -131,7 +131,7 @@ TEST_F(VirtualConverterFaults, AReplySpreadOverSeveralReportsIsReadToItsLastRepo
     EXPECT_TRUE(sent);
     EXPECT_TRUE(TookAtLeast(took, 3 * 60ms));
     EXPECT_TRUE(TookLessThan(took, REPLY_TIMEOUT));
-    EXPECT_TRUE(HookCalls().empty());
+    EXPECT_TRUE(hookCalls.empty());
     const ConverterSnapshot device = Snapshot();
     EXPECT_EQ(device.reportsDelivered, 4u);
     EXPECT_EQ(device.levels[3], 0x33);
@@ -145,8 +145,8 @@ TEST_F(VirtualConverterFaults, ALengthByteBeyondTheReportStillShowsThePromptInsi
     const Duration took = Timed(LevelCommand(6, 0x66), &sent);
     EXPECT_TRUE(sent);
     EXPECT_TRUE(TookLessThan(took, REPLY_TIMEOUT / 2));
-    EXPECT_TRUE(HookCalls().empty());
-    EXPECT_FALSE(TheConverter().silent);
+    EXPECT_TRUE(hookCalls.empty());
+    EXPECT_FALSE(link->Silent());
 }
 
 TEST_F(VirtualConverterFaults, ANegativeLengthByteHidesThePrompt)
@@ -158,8 +158,8 @@ TEST_F(VirtualConverterFaults, ANegativeLengthByteHidesThePrompt)
     EXPECT_TRUE(sent);
     EXPECT_TRUE(TookAtLeast(took, TIMED_OUT_AT_LEAST));
     EXPECT_TRUE(TookLessThan(took, TIMED_OUT_AT_MOST));
-    EXPECT_EQ(HookCalls().size(), 1u);
-    EXPECT_TRUE(TheConverter().silent);
+    EXPECT_EQ(hookCalls.size(), 1u);
+    EXPECT_TRUE(link->Silent());
 }
 
 TEST_F(VirtualConverterFaults, AReportWithANegativeLengthIsPassedOverForTheReplyBehindIt)
@@ -171,7 +171,7 @@ TEST_F(VirtualConverterFaults, AReportWithANegativeLengthIsPassedOverForTheReply
     EXPECT_TRUE(sent);
     EXPECT_TRUE(TookAtLeast(took, 150ms)) << "the exchange waited for the report with the readable prompt";
     EXPECT_TRUE(TookLessThan(took, REPLY_TIMEOUT));
-    EXPECT_TRUE(HookCalls().empty());
+    EXPECT_TRUE(hookCalls.empty());
 }
 
 TEST_F(VirtualConverterFaults, APromptSplitAcrossTwoReportsIsNotRecognised)
@@ -183,8 +183,8 @@ TEST_F(VirtualConverterFaults, APromptSplitAcrossTwoReportsIsNotRecognised)
     EXPECT_TRUE(sent);
     EXPECT_TRUE(TookAtLeast(took, TIMED_OUT_AT_LEAST));
     EXPECT_TRUE(TookLessThan(took, TIMED_OUT_AT_MOST));
-    ASSERT_EQ(HookCalls().size(), 1u);
-    EXPECT_EQ(HookCalls()[0].text, "USB Comm error");
+    ASSERT_EQ(hookCalls.size(), 1u);
+    EXPECT_EQ(hookCalls[0].text, "USB Comm error");
     EXPECT_EQ(Snapshot().reportsDelivered, 2u) << "both halves were there to be read";
 }
 
@@ -194,7 +194,7 @@ TEST_F(VirtualConverterFaults, ALateReplyNeverAnswersTheNextCommand)
     ASSERT_TRUE(control.SetFault(Shape(ReplyShape::Normal, 1500)));
     const Duration first = Timed(LevelCommand(0, 0x01));
     EXPECT_TRUE(TookAtLeast(first, TIMED_OUT_AT_LEAST));
-    ASSERT_EQ(HookCalls().size(), 1u);
+    ASSERT_EQ(hookCalls.size(), 1u);
     ASSERT_TRUE(AllRepliesOut(2s)) << "the late reply never came";
 
     // The late reply now sits in the link's input queue. The next command must wait for its own.
@@ -204,8 +204,8 @@ TEST_F(VirtualConverterFaults, ALateReplyNeverAnswersTheNextCommand)
     EXPECT_TRUE(sent);
     EXPECT_TRUE(TookAtLeast(second, 300ms)) << "the late reply was taken as the answer";
     EXPECT_TRUE(TookLessThan(second, REPLY_TIMEOUT));
-    EXPECT_EQ(HookCalls().size(), 1u);
-    EXPECT_FALSE(TheConverter().silent);
+    EXPECT_EQ(hookCalls.size(), 1u);
+    EXPECT_FALSE(link->Silent());
     EXPECT_EQ(RecentCommands(2), (std::vector<std::string>{"W 0 1", "W 0 2"}));
     EXPECT_EQ(Snapshot().levels[0], 0x02);
 }
@@ -227,7 +227,7 @@ TEST_F(VirtualConverterFaults, InputLeftBehindAPromptNeverAnswersTheNextCommand)
     const Duration second = Timed(LevelCommand(1, 0x02), &sent);
     EXPECT_TRUE(sent);
     EXPECT_TRUE(TookAtLeast(second, 300ms)) << "the stray prompt was taken as the answer";
-    EXPECT_TRUE(HookCalls().empty());
+    EXPECT_TRUE(hookCalls.empty());
 }
 
 }  // namespace

@@ -39,7 +39,7 @@ protected:
 TEST_F(VirtualConverterRemoval, WritesFailAtOnceWhenTheDeviceIsGone)
 {
     Open();
-    ASSERT_TRUE(SendConverterCommand(LevelCommand(0, 0x10).c_str()));
+    ASSERT_EQ(Send(LevelCommand(0, 0x10)), CommandResult::Answered);
     Unplug();
 
     for (int channel = 0; channel < 3; ++channel) {
@@ -49,16 +49,16 @@ TEST_F(VirtualConverterRemoval, WritesFailAtOnceWhenTheDeviceIsGone)
         EXPECT_FALSE(sent);
         EXPECT_TRUE(TookLessThan(took, WRITE_TIMEOUT / 2)) << "the write failed rather than running into its deadline";
     }
-    EXPECT_TRUE(HookCalls().empty()) << "a failed write shows no box";
+    EXPECT_TRUE(hookCalls.empty()) << "a failed write shows no box";
 }
 
 TEST_F(VirtualConverterRemoval, ALinkOpenedAfterTheDeviceWentFindsNoConverter)
 {
     Unplug();
-    OpenConverter();
-    EXPECT_FALSE(TheConverter().present);
+    link->OpenConverter();
+    EXPECT_FALSE(link->Present());
     EXPECT_EQ(temp.Log().substr(temp.Log().rfind("Valid Device")), "Valid Device was not found\r\n");
-    EXPECT_TRUE(SendConverterCommand(LevelCommand(0, 0x10).c_str())) << "without a converter nothing is sent";
+    EXPECT_EQ(Send(LevelCommand(0, 0x10)), CommandResult::NotPresent) << "without a converter nothing is sent";
 }
 
 TEST_F(VirtualConverterRemoval, AReplyAwaitedWhenTheDeviceGoesIsAFailedReadBeforeItsDeadline)
@@ -81,8 +81,8 @@ TEST_F(VirtualConverterRemoval, AReplyAwaitedWhenTheDeviceGoesIsAFailedReadBefor
     EXPECT_TRUE(sent) << "the write went out before the device went";
     EXPECT_TRUE(TookAtLeast(took, 200ms));
     EXPECT_TRUE(TookLessThan(took, REPLY_TIMEOUT)) << "the pending read failed with the device";
-    ASSERT_EQ(HookCalls().size(), 1u);
-    EXPECT_EQ(HookCalls()[0].text, "USB Comm error");
+    ASSERT_EQ(hookCalls.size(), 1u);
+    EXPECT_EQ(hookCalls[0].text, "USB Comm error");
     bool again = true;
     EXPECT_TRUE(TookLessThan(Timed(LevelCommand(0, 0x31), &again), WRITE_TIMEOUT / 2));
     EXPECT_FALSE(again);

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "app/resources/resource_ids.h"
 #include "control/virtual_converter_control.h"
 #include "device_setup.h"
 #include "panel/control_ids.h"
@@ -46,7 +47,7 @@ protected:
             for (HWND box : ProcessWindows(program.process.dwProcessId, "#32770")) {
                 PostMessageA(box, WM_CLOSE, 0, 0);
             }
-            PostMessageA(program.window, WM_COMMAND, MAKEWPARAM(105, 0), 0);
+            PostMessageA(program.window, WM_COMMAND, MAKEWPARAM(ID_MENU_EXIT, 0), 0);
             WaitForExit(program);
         }
         control.Close();
@@ -160,7 +161,7 @@ TEST_F(ShippedProgram, FadersGoAndSaveReachTheConverter)
     EXPECT_EQ(snapshot.rejectedCommands, 0);
     EXPECT_TRUE(ErrorBoxes().empty());
 
-    PostMessageA(program.window, WM_COMMAND, MAKEWPARAM(105, 0), 0);
+    PostMessageA(program.window, WM_COMMAND, MAKEWPARAM(ID_MENU_EXIT, 0), 0);
     EXPECT_EQ(WaitForExit(program), 0u);
 }
 
@@ -200,8 +201,41 @@ TEST_F(ShippedProgram, ASilentConverterShowsOneErrorAndTheConsoleStaysResponsive
     EXPECT_TRUE(ErrorBoxes().empty()) << "once it answers, no further box";
     MoveFader(ID_SCENE_B_FIRST + 5, 0x11);
     EXPECT_TRUE(ErrorBoxes().empty());
-    PostMessageA(program.window, WM_COMMAND, MAKEWPARAM(105, 0), 0);
+    PostMessageA(program.window, WM_COMMAND, MAKEWPARAM(ID_MENU_EXIT, 0), 0);
     EXPECT_EQ(WaitForExit(program), 0u);
+}
+
+// Closing the console while the error box is open, in the middle of a master movement, once put
+// the stage to full: the rest of the movement read the levels of destroyed faders (255) and sent
+// them. The stage keeps what it had, and the program ends at once.
+TEST_F(ShippedProgram, ClosingWhileTheErrorBoxIsOpenLeavesTheStageAsItWas)
+{
+    MoveFader(ID_SCENE_B_FIRST + 3, 0x30);  // the master stands at scene B
+    const ConverterSnapshot before = Snapshot();
+    ASSERT_EQ(before.levels[3], 0x30);
+
+    ASSERT_TRUE(control.SetFault({ReplyShape::Silent, 0, 0, 1}));
+    PostMessageA(program.window, WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 0), reinterpret_cast<LPARAM>(Track(ID_MASTER)));
+    std::vector<HWND> boxes;
+    for (int i = 0; i < 300 && boxes.empty(); ++i) {
+        std::this_thread::sleep_for(10ms);
+        boxes = ErrorBoxes();
+    }
+    ASSERT_EQ(boxes.size(), 1u) << "the first exchange of the movement failed";
+    // The converter answers again, so whatever the console still sent would reach the stage.
+    ASSERT_TRUE(control.SetFault({ReplyShape::Normal, 0, 0, 1}));
+    const auto closed = std::chrono::steady_clock::now();
+    PostMessageA(program.window, WM_CLOSE, 0, 0);
+    const bool ended = WaitForSingleObject(program.process.hProcess, 5000) == WAIT_OBJECT_0;
+    const double took = Seconds(std::chrono::steady_clock::now() - closed);
+    ASSERT_TRUE(ended) << "the program lingered after its window closed";
+    EXPECT_LT(took, 1.0);
+    EXPECT_EQ(WaitForExit(program), 0u);
+
+    const ConverterSnapshot after = Snapshot();
+    for (std::size_t i = 0; i < before.levels.size(); ++i) {
+        EXPECT_EQ(after.levels[i], before.levels[i]) << "channel " << i;
+    }
 }
 
 TEST_F(ShippedProgram, AConverterFallingSilentInAFadeLeavesTheConsoleWorkingUntilItAnswersAgain)
@@ -260,7 +294,7 @@ TEST_F(ShippedProgram, TheConverterUnpluggedWhileRunningMakesNoHangAndTheProgram
     EXPECT_LT(Seconds(std::chrono::steady_clock::now() - start), 1.0) << "the writes failed at once";
     EXPECT_TRUE(ErrorBoxes().empty()) << "a failed write is silent";
 
-    PostMessageA(program.window, WM_COMMAND, MAKEWPARAM(105, 0), 0);
+    PostMessageA(program.window, WM_COMMAND, MAKEWPARAM(ID_MENU_EXIT, 0), 0);
     EXPECT_EQ(WaitForExit(program), 0u);
     ASSERT_TRUE(InstallVirtualConverter(DriverBesideThisProgram(), error)) << error;
 }

@@ -8,6 +8,7 @@
 
 #include <chrono>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -15,63 +16,58 @@
 #include "converter/clock.h"
 #include "converter/converter_link.h"
 #include "converter/discovery_log.h"
+#include "converter/converter_search.h"
 #include "converter/win32_hid_bus.h"
+#include "recording_listener.h"
 #include "temp_folder.h"
-
-struct HookCall {
-    std::string text;
-    std::string caption;
-};
-
-// What the read-error hook was called with, in order. The window side shows a modal box there;
-// here the call only leaves a record.
-inline std::vector<HookCall>& HookCalls()
-{
-    static std::vector<HookCall> calls;
-    return calls;
-}
-
-inline void RecordHookCall(const char* text, const char* caption)
-{
-    HookCalls().push_back({text, caption});
-}
 
 class VirtualConverterLink : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ResetDiscoveryLog();
-        TheConverter() = ConverterState{};
-        HookCalls().clear();
         ASSERT_TRUE(control.Open()) << "no virtual converter: the virtual_converter fixture installs it";
         ASSERT_TRUE(control.Reset());
-        UseConverterPlatform(*bus, MonotonicClock(), RecordHookCall);
     }
 
     void TearDown() override
     {
-        TheConverter() = ConverterState{};
-        ResetDiscoveryLog();
+        link.reset();
         control.Close();
     }
 
     // Opens the link and leaves the device with nothing behind from the opening exchange.
     void Open()
     {
-        OpenConverter();
-        ASSERT_TRUE(TheConverter().present);
+        link->OpenConverter();
+        ASSERT_TRUE(link->Present());
         ASSERT_TRUE(control.Reset());
+    }
+
+    CommandResult Send(const std::string& text) { return link->SendConverterCommand(text); }
+
+    // The command's report went out, whatever became of its reply.
+    static bool WentOut(CommandResult result)
+    {
+        return result == CommandResult::Answered || result == CommandResult::ReadFailed ||
+               result == CommandResult::ReadEmpty;
     }
 
     // Sends a command and tells how long the caller was kept waiting.
     Duration Timed(const std::string& text, bool* sent = nullptr)
     {
-        const TimePoint start = MonotonicClock().Now();
-        const bool result = SendConverterCommand(text.c_str());
+        const TimePoint start = clock.Now();
+        const CommandResult result = Send(text);
         if (sent != nullptr) {
-            *sent = result;
+            *sent = WentOut(result);
         }
-        return MonotonicClock().Now() - start;
+        return clock.Now() - start;
+    }
+
+    // A search as the console starts one, for other IDs.
+    bool Search(std::unique_ptr<HidDevice>& device, std::uint16_t vendorId, std::uint16_t productId)
+    {
+        DiscoveryLog log(DiscoveryLogPath(FindEnvironmentValue("TEMP")));
+        return FindConverter(*bus, log, device, vendorId, productId);
     }
 
     ConverterSnapshot Snapshot(int preset = 0)
@@ -89,8 +85,14 @@ protected:
     }
 
     TempFolder temp;
-    std::unique_ptr<HidBus> bus = MakeWin32HidBus(MonotonicClock());
+    SteadyClock clock;
+    std::unique_ptr<HidBus> bus = MakeWin32HidBus(clock);
     VirtualConverterControl control;
+    // What the read-error box was asked to show, in order: the window side shows a modal box
+    // there, here the call only leaves a record.
+    RecordingListener listener;
+    std::vector<ShownBox>& hookCalls = listener.boxes;
+    std::optional<ConverterLink> link{std::in_place, *bus, clock, listener, DiscoveryLogPath(FindEnvironmentValue("TEMP"))};
 };
 
 // Time on the exchanges is asserted with room for a loaded machine: bounds that separate "waited

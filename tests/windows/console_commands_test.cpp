@@ -5,12 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "console_fixture.h"
 #include "keyboard.h"
-#include "mixing/crossfade.h"
 
 namespace {
 
@@ -26,6 +27,20 @@ protected:
     HWND PresetBox() { return Panel().presetEdit; }
     void ClickSave() { SendMessageA(Panel().saveButton, BM_CLICK, 0, 0); }
     void ClickGo() { SendMessageA(Panel().goButton, BM_CLICK, 0, 0); }
+
+    // Puts `text` on the clipboard and pastes it into `box`, as Ctrl+V would.
+    void PasteFromClipboard(HWND box, const std::string& text)
+    {
+        ASSERT_TRUE(OpenClipboard(Main()));
+        EmptyClipboard();
+        HGLOBAL data = GlobalAlloc(GMEM_MOVEABLE, text.size() + 1);
+        std::memcpy(GlobalLock(data), text.c_str(), text.size() + 1);
+        GlobalUnlock(data);
+        SetClipboardData(CF_TEXT, data);
+        CloseClipboard();
+        SendMessageA(box, WM_PASTE, 0, 0);
+        PumpMessages();
+    }
 
     std::vector<std::string> Commands()
     {
@@ -44,7 +59,7 @@ TEST_F(ConsoleCommands, TypingAFadeTimeRecordsItWithoutStartingAFade)
     EXPECT_EQ(WindowText(FadeBox()), "2.5");
     EXPECT_STREQ(Panel().recordedFadeText.data(), "2.5");
     EXPECT_TRUE(Commands().empty());
-    EXPECT_FALSE(TheCrossfade().fading);
+    EXPECT_FALSE(Fading());
 }
 
 TEST_F(ConsoleCommands, EnterInTheFadeTimeBoxStartsTheFadeAsGoDoes)
@@ -54,11 +69,63 @@ TEST_F(ConsoleCommands, EnterInTheFadeTimeBoxStartsTheFadeAsGoDoes)
     ASSERT_TRUE(Commands().empty());
     PressKey(VK_RETURN);
     EXPECT_EQ(WindowText(FadeBox()), "3") << "the box refuses the new line";
-    EXPECT_TRUE(TheCrossfade().fading);
-    EXPECT_EQ(TheCrossfade().state.duration, 3.0);
-    EXPECT_EQ(TheCrossfade().state.target, 255);
+    EXPECT_TRUE(Fading());
+    EXPECT_EQ(Fade().duration, 3.0);
+    EXPECT_EQ(Fade().target, 255);
     ASSERT_GE(Commands().size(), 12u);
     EXPECT_EQ(Commands()[0], "W 0 0");
+}
+
+// A key the full box refused, a paste, or a refused paste once raised an update with the text
+// unchanged, and that started the fade: a cue fired unasked. Only Enter (or GO) starts it.
+TEST_F(ConsoleCommands, OnlyEnterStartsTheFadeFromTheBoxNeverARefusedKeyOrAPaste)
+{
+    FocusAndSelectAll(FadeBox());
+    TypeText("10.25");
+    TypeText("9999999");  // into a full box
+    PasteFromClipboard(FadeBox(), "\r\n\r\n");
+    SendMessageA(FadeBox(), EM_SETSEL, 0, -1);
+    PasteFromClipboard(FadeBox(), WindowText(FadeBox()));  // the same text over itself
+    EXPECT_FALSE(Fading());
+    EXPECT_TRUE(Commands().empty());
+    EXPECT_STREQ(Panel().recordedFadeText.data(), WindowText(FadeBox()).c_str()) << "what shows is what counts";
+
+    PressKey(VK_RETURN);
+    EXPECT_TRUE(Fading());
+    EXPECT_EQ(Commands().size(), 12u);
+}
+
+// A paste of 5000 characters froze the console for seconds, and a paste wider than the preset box
+// could leave a mixture of old and new digits that was accepted and stored ("00012" over "7" left
+// "72"). A paste goes in whole or not at all, and what the box shows is what is recorded.
+TEST_F(ConsoleCommands, APasteGoesInWholeOrNotAtAll)
+{
+    const auto start = std::chrono::steady_clock::now();
+    PasteFromClipboard(FadeBox(), std::string(5000, '7'));
+    // A bound only the old freeze (some 20 s under Wine) crosses.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
+    EXPECT_EQ(WindowText(FadeBox()), "0.0");
+    EXPECT_STREQ(Panel().recordedFadeText.data(), "0.0");
+
+    // Over the selected text, and behind it (where "700012" is wider than the box).
+    for (const int caret : {-1, 1}) {
+        SCOPED_TRACE(caret);
+        PasteOver(PresetBox(), "7");
+        SendMessageA(PresetBox(), EM_SETSEL, static_cast<WPARAM>(caret < 0 ? 0 : caret), caret);
+        PasteFromClipboard(PresetBox(), "00012");
+        const std::string shown = WindowText(PresetBox());
+        const std::string whole = caret < 0 ? "00012" : "700012";
+        EXPECT_TRUE(shown == whole || shown == "7") << shown;
+        EXPECT_STREQ(Panel().recordedPresetText.data(), shown.c_str());
+        if (HWND box = FindThreadWindow("#32770", "Invalid Preset")) {
+            SendMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+        }
+    }
+
+    SendMessageA(PresetBox(), EM_SETSEL, 0, -1);
+    PasteFromClipboard(PresetBox(), "12345678");
+    EXPECT_EQ(WindowText(PresetBox()), Panel().recordedPresetText.data())
+        << "eight characters do not go into a box that reads seven";
 }
 
 TEST_F(ConsoleCommands, OnlyTheFirstSevenCharactersOfTheFadeTimeCount)
@@ -77,10 +144,10 @@ TEST_F(ConsoleCommands, OnlyTheFirstSevenCharactersOfTheFadeTimeCount)
     enterAfter("1.00001");
     EXPECT_STREQ(Panel().recordedFadeText.data(), "1.00001") << "a change in the seventh character counts";
     ASSERT_TRUE(Commands().empty());
-    ASSERT_FALSE(TheCrossfade().fading);
+    ASSERT_FALSE(Fading());
     enterAfter("1.000019");
-    EXPECT_TRUE(TheCrossfade().fading) << "a change behind the seventh character is no change";
-    EXPECT_EQ(TheCrossfade().state.duration, 1.00001);
+    EXPECT_TRUE(Fading()) << "a change behind the seventh character is no change";
+    EXPECT_EQ(Fade().duration, 1.00001);
     EXPECT_STREQ(Panel().recordedFadeText.data(), "1.00001");
 }
 
@@ -117,12 +184,12 @@ struct InvalidPresetBox {
     std::string presetWhileOpen;
 };
 
-InvalidPresetBox RejectedBy(const std::function<void()>& action)
+InvalidPresetBox RejectedBy(HWND presetEdit, const std::function<void()>& action)
 {
     InvalidPresetBox seen;
     seen.opened = WhileModalBoxIsOpen("Invalid Preset", action, [&](HWND box) {
         seen.owner = GetWindow(box, GW_OWNER);
-        HICON error = LoadIconA(nullptr, MAKEINTRESOURCEA(32513));  // IDI_HAND
+        HICON error = LoadIconA(nullptr, IDI_HAND);
         for (HWND child = GetWindow(box, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
             const LONG style = GetWindowLongA(child, GWL_STYLE);
             char cls[32] = {};
@@ -133,7 +200,7 @@ InvalidPresetBox RejectedBy(const std::function<void()>& action)
                 seen.text = WindowText(child);
             }
         }
-        seen.presetWhileOpen = WindowText(ThePanel().presetEdit);
+        seen.presetWhileOpen = WindowText(presetEdit);
         SendMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
     });
     return seen;
@@ -146,7 +213,7 @@ TEST_F(ConsoleCommands, BadPresetsAreRejectedAndTheGoodTextComesBack)
     ASSERT_STREQ(Panel().recordedPresetText.data(), "12");
     for (const char* bad : {"0", "128", "12a", "-5", "+5", "1 2"}) {
         SCOPED_TRACE(bad);
-        const InvalidPresetBox box = RejectedBy([&] { PasteOver(PresetBox(), bad); });
+        const InvalidPresetBox box = RejectedBy(Panel().presetEdit, [&] { PasteOver(PresetBox(), bad); });
         ASSERT_TRUE(box.opened);
         EXPECT_EQ(box.text, "Value must be in the range of 1 to 127");
         EXPECT_EQ(box.owner, Main());
@@ -166,7 +233,7 @@ TEST_F(ConsoleCommands, TypingOneTwoEightStopsAtTwelve)
     EXPECT_STREQ(Panel().recordedPresetText.data(), "1");
     TypeText("2");
     EXPECT_STREQ(Panel().recordedPresetText.data(), "12");
-    const InvalidPresetBox box = RejectedBy([] { TypeText("8"); });
+    const InvalidPresetBox box = RejectedBy(Panel().presetEdit, [] { TypeText("8"); });
     EXPECT_TRUE(box.opened);
     EXPECT_EQ(WindowText(PresetBox()), "12");
     EXPECT_STREQ(Panel().recordedPresetText.data(), "12");
@@ -175,7 +242,7 @@ TEST_F(ConsoleCommands, TypingOneTwoEightStopsAtTwelve)
 TEST_F(ConsoleCommands, AZeroTypedIntoAnEmptyBoxIsRejectedAtOnce)
 {
     FocusAndSelectAll(PresetBox());
-    const InvalidPresetBox box = RejectedBy([] { TypeText("0"); });
+    const InvalidPresetBox box = RejectedBy(Panel().presetEdit, [] { TypeText("0"); });
     EXPECT_TRUE(box.opened);
     EXPECT_EQ(WindowText(PresetBox()), "1");
 }
@@ -202,13 +269,13 @@ TEST_F(ConsoleCommands, TheFadeRunsOnWhileTheInvalidPresetBoxIsOpen)
 {
     PasteOver(FadeBox(), "0.2");
     ClickGo();
-    ASSERT_TRUE(TheCrossfade().fading);
+    ASSERT_TRUE(Fading());
     int boxes = 0;
     bool fadeEndedInside = false;
     WhileModalBoxIsOpen("Invalid Preset", [&] { PasteOver(PresetBox(), "200"); }, [&](HWND box) {
         ++boxes;
         // The box's own message loop delivers the crossfade's ticks.
-        fadeEndedInside = PumpUntil([] { return !TheCrossfade().fading; }, std::chrono::milliseconds(2000));
+        fadeEndedInside = PumpUntil([this] { return !Fading(); }, std::chrono::milliseconds(2000));
         SendMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
     });
     EXPECT_EQ(boxes, 1);
@@ -222,13 +289,14 @@ TEST_F(ConsoleCommands, GoAndTheFadeTimeBoxesShareOneFade)
 {
     PasteOver(FadeBox(), "5");
     ClickGo();
-    ASSERT_TRUE(TheCrossfade().fading);
-    EXPECT_EQ(TheCrossfade().state.duration, 5.0);
-    // The same text once more is an unchanged update: the fade restarts, just as GO would.
-    const double started = TheCrossfade().state.startTime;
+    ASSERT_TRUE(Fading());
+    EXPECT_EQ(Fade().duration, 5.0);
+    // Enter in the box restarts the fade, just as GO would.
+    const double started = Fade().startTime;
     Sleep(20);
-    PasteOver(FadeBox(), "5");
-    EXPECT_GT(TheCrossfade().state.startTime, started);
+    SetFocus(FadeBox());
+    PressKey(VK_RETURN);
+    EXPECT_GT(Fade().startTime, started);
 }
 
 TEST_F(ConsoleCommands, AWholeShowOnTheSimulatedConverter)
@@ -236,10 +304,10 @@ TEST_F(ConsoleCommands, AWholeShowOnTheSimulatedConverter)
     // Scene A: a warm wash; scene B: a single special on channel 7.
     for (std::size_t i = 0; i < 12; ++i) {
         Panel().sceneA[i]->SetLevel(i < 6 ? 180 : 0);
-        SendMessageA(Main(), WM_VSCROLL, MAKEWPARAM(5, 0), reinterpret_cast<LPARAM>(Panel().sceneA[i]->Track()));
+        SendMessageA(Main(), WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 0), reinterpret_cast<LPARAM>(Panel().sceneA[i]->Track()));
     }
     Panel().sceneB[6]->SetLevel(255);
-    SendMessageA(Main(), WM_VSCROLL, MAKEWPARAM(5, 0), reinterpret_cast<LPARAM>(Panel().sceneB[6]->Track()));
+    SendMessageA(Main(), WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 0), reinterpret_cast<LPARAM>(Panel().sceneB[6]->Track()));
     // The master is at the bottom: the stage shows scene B.
     EXPECT_EQ(Converter().Levels()[6], 255);
     EXPECT_EQ(Converter().Levels()[0], 0);
@@ -247,7 +315,7 @@ TEST_F(ConsoleCommands, AWholeShowOnTheSimulatedConverter)
     FocusAndSelectAll(FadeBox());
     TypeText("0.25");
     ClickGo();
-    ASSERT_TRUE(PumpUntil([] { return !TheCrossfade().fading; }, std::chrono::milliseconds(3000)));
+    ASSERT_TRUE(PumpUntil([this] { return !Fading(); }, std::chrono::milliseconds(3000)));
     FocusAndSelectAll(PresetBox());
     TypeText("42");
     ClickSave();
@@ -266,18 +334,43 @@ TEST_F(ConsoleWithoutConverter, SaveFadersAndGoSendNothing)
     // A converter is on the bus, but the search ends before it: the console runs without one.
     bus.interfaces = {{OTHER_DEVICE_ATTRIBUTES, nullptr, SearchFault::Open, ERROR_CODE_NO_MORE_ITEMS, {9, 9}},
                       {{CONVERTER_VENDOR_ID, CONVERTER_PRODUCT_ID}, converter, SearchFault::None, 0, {}}};
-    UseConverterPlatform(bus, MonotonicClock(), ShowCommErrorBox);
-    ASSERT_TRUE(StartApplication(GetModuleHandleA(nullptr), SW_SHOWNORMAL));
-    ASSERT_FALSE(TheConverter().present);
-    SendMessageA(ThePanel().saveButton, BM_CLICK, 0, 0);
-    ThePanel().sceneA[0]->SetLevel(100);
-    SendMessageA(Main(), WM_VSCROLL, MAKEWPARAM(5, 0), reinterpret_cast<LPARAM>(ThePanel().sceneA[0]->Track()));
-    SendMessageA(Main(), WM_VSCROLL, MAKEWPARAM(5, 0), reinterpret_cast<LPARAM>(ThePanel().master->Track()));
-    SendMessageA(ThePanel().goButton, BM_CLICK, 0, 0);
+    ASSERT_TRUE(StartOn(bus));
+    ASSERT_FALSE(Link().Present());
+    SendMessageA(Panel().saveButton, BM_CLICK, 0, 0);
+    Panel().sceneA[0]->SetLevel(100);
+    SendMessageA(Main(), WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 0), reinterpret_cast<LPARAM>(Panel().sceneA[0]->Track()));
+    SendMessageA(Main(), WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 0), reinterpret_cast<LPARAM>(Panel().master->Track()));
+    SendMessageA(Panel().goButton, BM_CLICK, 0, 0);
     PumpMessages();
     EXPECT_EQ(Converter().ExchangeCount(), 0u);
     EXPECT_EQ(bus.DevicesOpened(), 0);
-    EXPECT_EQ(ThePanel().master->GetLevel(), 255) << "the console itself works on";
+    EXPECT_EQ(Panel().master->GetLevel(), 255) << "the console itself works on";
+}
+
+// A converter silent from the start raised its error box before the console was on screen, so
+// the program seemed not to have started. The console shows, where it always does, behind the box.
+TEST_F(ConsoleWithoutConverter, AConverterSilentAtStartUpShowsTheConsoleBehindTheBox)
+{
+    PopulateTypicalBus(bus, converter);
+    converter->faults.silent = true;
+    bool visible = false;
+    RECT placed{};
+    const bool boxSeen = WhileModalBoxIsOpen(
+        "Error", [&] { ASSERT_TRUE(StartOn(bus)); },
+        [&](HWND box) {
+            visible = IsWindowVisible(Main()) != 0;
+            GetWindowRect(Main(), &placed);
+            EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr) << "the box still has no owner";
+            SendMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+        });
+    ASSERT_TRUE(boxSeen);
+    EXPECT_TRUE(visible);
+    EXPECT_EQ(placed.left, 10);
+    EXPECT_EQ(placed.top, 10);
+    EXPECT_EQ(placed.right - placed.left, 800);
+    EXPECT_EQ(placed.bottom - placed.top, 600);
+    ASSERT_FALSE(Converter().History().empty());
+    EXPECT_EQ(Converter().History().front().command, "I") << "the first command is still I";
 }
 
 }  // namespace

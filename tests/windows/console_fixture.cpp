@@ -1,6 +1,7 @@
 #include "console_fixture.h"
 
-#include "mixing/crossfade.h"
+#include "converter/discovery_log.h"
+
 
 namespace {
 
@@ -9,6 +10,7 @@ struct ModalWatch {
     const std::function<void(HWND)>* inside = nullptr;
     bool seen = false;
     int ticks = 0;
+    HWND mainWindow = nullptr;  // never closed by the watch
 };
 ModalWatch* activeWatch = nullptr;
 
@@ -28,7 +30,7 @@ void CALLBACK WatchForModalBox(HWND, UINT, UINT_PTR timer, DWORD)
     // Never leave a test hanging on a box that did not open as expected.
     if (++watch->ticks > 400) {
         KillTimer(nullptr, timer);
-        if (HWND other = GetActiveWindow(); other != nullptr && other != TheApplication().mainWindow) {
+        if (HWND other = GetActiveWindow(); other != nullptr && other != watch->mainWindow) {
             PostMessageA(other, WM_CLOSE, 0, 0);
         }
     }
@@ -42,6 +44,7 @@ bool WhileModalBoxIsOpen(const char* caption, const std::function<void()>& trigg
     ModalWatch watch;
     watch.caption = caption;
     watch.inside = &inside;
+    watch.mainWindow = GetActiveWindow();
     activeWatch = &watch;
     SetTimer(nullptr, 0, 10, WatchForModalBox);
     trigger();
@@ -51,22 +54,23 @@ bool WhileModalBoxIsOpen(const char* caption, const std::function<void()>& trigg
     return watch.seen;
 }
 
-void ConsoleTest::SetUpTestSuite()
+const ApplicationStrings& RegisteredApplicationStrings()
 {
-    static bool registered = false;
-    if (!registered) {
+    static const ApplicationStrings strings = [] {
         HINSTANCE instance = GetModuleHandleA(nullptr);
-        LoadApplicationStrings(instance);
-        RegisterMainWindowClass(instance);
-        registered = true;
-    }
+        ApplicationStrings loaded = LoadApplicationStrings(instance);
+        RegisterMainWindowClass(instance, loaded.className);
+        return loaded;
+    }();
+    return strings;
 }
 
-void ConsoleTest::SetUp()
+int CloseConsoleWindow(HWND mainWindow)
 {
-    ResetDiscoveryLog();
-    TheConverter() = ConverterState{};
-    TheCrossfade() = Crossfade{};
+    int quitCode = -1;
+    SendMessageA(mainWindow, WM_COMMAND, MAKEWPARAM(ID_MENU_EXIT, 0), 0);
+    PumpMessages(&quitCode);
+    return quitCode;
 }
 
 void ConsoleTest::TearDown()
@@ -74,8 +78,7 @@ void ConsoleTest::TearDown()
     if (IsWindow(Main())) {
         Close();
     }
-    TheConverter() = ConverterState{};
-    ResetDiscoveryLog();
+    console.reset();
 }
 
 void ConsoleTest::Start(bool withConverter)
@@ -85,18 +88,21 @@ void ConsoleTest::Start(bool withConverter)
     } else {
         bus.interfaces = {{OTHER_DEVICE_ATTRIBUTES, nullptr, SearchFault::None, 0, {9, 9}}};
     }
-    UseConverterPlatform(bus, MonotonicClock(), ShowCommErrorBox);
-    ASSERT_TRUE(StartApplication(GetModuleHandleA(nullptr), SW_SHOWNORMAL));
-    ASSERT_EQ(TheConverter().present, withConverter);
+    ASSERT_TRUE(StartOn(bus));
+    ASSERT_EQ(Link().Present(), withConverter);
     SetForegroundWindow(Main());
     PumpMessages();
     converter->ClearHistory();
 }
 
+bool ConsoleTest::StartOn(HidBus& onBus)
+{
+    console = std::make_unique<Console>(GetModuleHandleA(nullptr), RegisteredApplicationStrings(), onBus, clock,
+                                        DiscoveryLogPath(FindEnvironmentValue("TEMP")));
+    return console->StartApplication(SW_SHOWNORMAL);
+}
+
 int ConsoleTest::Close()
 {
-    int quitCode = -1;
-    SendMessageA(Main(), WM_COMMAND, MAKEWPARAM(105, 0), 0);
-    PumpMessages(&quitCode);
-    return quitCode;
+    return CloseConsoleWindow(Main());
 }

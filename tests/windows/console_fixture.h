@@ -14,7 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "app/application.h"
+#include "app/console.h"
+#include "app/resources/resource_ids.h"
 #include "converter/converter_link.h"
 #include "panel/panel.h"
 #include "simulator/simulated_hid_bus.h"
@@ -99,22 +100,34 @@ inline RECT ClientRectOf(HWND child)
     return r;
 }
 
+// The strings of the resources linked into the test, with the main window's class registered
+// once per process.
+const ApplicationStrings& RegisteredApplicationStrings();
+
+// Sends the menu's Exit to the main window and returns the exit code the message loop would return.
+int CloseConsoleWindow(HWND mainWindow);
+
 class ConsoleTest : public ::testing::Test {
 protected:
-    static void SetUpTestSuite();
-    void SetUp() override;
     void TearDown() override;
 
     // Starts the console; with a converter, it is the simulated one at index 1 of the bus.
     void Start(bool withConverter = true);
+    // Starts a console on `onBus` as it stands; false when the start failed.
+    bool StartOn(HidBus& onBus);
     // Closes the main window and returns the exit code the message loop would return.
     int Close();
 
-    HWND Main() const { return TheApplication().mainWindow; }
-    PanelState& Panel() { return ThePanel(); }
+    HWND Main() const { return console ? console->MainWindow() : nullptr; }
+    PanelState& Panel() { return console->Panel(); }
+    ConverterLink& Link() { return console->Link(); }
+    bool Fading() const { return console->Fading(); }
+    const CrossfadeState& Fade() const { return console->Fade(); }
     SimulatedConverter& Converter() { return *converter; }
 
     TempFolder temp;
+    SteadyClock clock;
     SimulatedHidBus bus;
-    std::shared_ptr<SimulatedConverter> converter = std::make_shared<SimulatedConverter>(MonotonicClock());
+    std::shared_ptr<SimulatedConverter> converter = std::make_shared<SimulatedConverter>(clock);
+    std::unique_ptr<Console> console;
 };

@@ -11,7 +11,6 @@
 
 #include "console_fixture.h"
 #include "keyboard.h"
-#include "mixing/crossfade.h"
 
 namespace {
 
@@ -52,7 +51,7 @@ protected:
         ASSERT_STREQ(Panel().recordedFadeText.data(), text);
     }
 
-    bool TimerRunning() { return TheCrossfade().fading; }
+    bool TimerRunning() { return Fading(); }
 };
 
 TEST_F(ConsoleMixing, SceneFaderSendsItsOneChannelMixed)
@@ -182,8 +181,8 @@ TEST_F(ConsoleMixing, GoDuringAFadeRestartsFromWhereTheMasterStands)
     ASSERT_GT(reached, 0);
     ASSERT_LT(reached, 128);
     SendMessageA(Main(), WM_COMMAND, MAKEWPARAM(1003, BN_CLICKED), 0);
-    EXPECT_EQ(TheCrossfade().state.startLevel, reached);
-    EXPECT_EQ(TheCrossfade().state.target, 255);
+    EXPECT_EQ(Fade().startLevel, reached);
+    EXPECT_EQ(Fade().target, 255);
     EXPECT_TRUE(TimerRunning());
     PumpUntil([] { return false; }, std::chrono::milliseconds(120));
     EXPECT_GE(Panel().master->GetLevel(), reached);

@@ -10,7 +10,6 @@
 
 #include "console_fixture.h"
 #include "keyboard.h"
-#include "mixing/crossfade.h"
 
 namespace {
 
@@ -25,7 +24,7 @@ TEST_F(ConverterSilence, InTheMiddleOfAFade)
     PasteOver(Panel().fadeEdit, "1.5");
     SendMessageA(Panel().goButton, BM_CLICK, 0, 0);
     PumpUntil([] { return false; }, std::chrono::milliseconds(200));
-    ASSERT_TRUE(TheCrossfade().fading);
+    ASSERT_TRUE(Fading());
 
     Converter().faults.silent = true;
     int boxes = 0;
@@ -59,7 +58,7 @@ TEST_F(ConverterSilence, InTheMiddleOfAFade)
     EXPECT_TRUE(tookInput);
     EXPECT_GT(masterWhileSilent, 0);
 
-    ASSERT_TRUE(PumpUntil([] { return !TheCrossfade().fading; }, std::chrono::milliseconds(3000)));
+    ASSERT_TRUE(PumpUntil([this] { return !Fading(); }, std::chrono::milliseconds(3000)));
     EXPECT_EQ(Panel().master->GetLevel(), 255);
     for (std::size_t i = 0; i < 12; ++i) {
         EXPECT_EQ(Converter().Levels()[i], 180) << i;

@@ -8,31 +8,21 @@
 
 #include "console_fixture.h"
 #include "keyboard.h"
-#include "mixing/crossfade.h"
-#include "simulator/demo_converter.h"
+#include "demo/demo_platform.h"
 #include "simulator/monitor_view.h"
-#include "simulator/output_monitor.h"
 
 namespace {
 
+// The demo's platform and console, as VeltranoDemo.exe's entry point builds them.
 class Demo : public ::testing::Test {
 protected:
-    static void SetUpTestSuite()
-    {
-        HINSTANCE instance = GetModuleHandleA(nullptr);
-        LoadApplicationStrings(instance);
-        RegisterMainWindowClass(instance);
-        ChooseConverterPlatform();
-    }
-
     void SetUp() override
     {
-        ResetDiscoveryLog();
-        // A fresh start of the console on the demo's converter.
-        TheConverter() = ConverterState{};
-        TheCrossfade() = Crossfade{};
-        UseConverterPlatform(DemoBus(), MonotonicClock(), ShowCommErrorBox);
-        ASSERT_TRUE(StartApplication(GetModuleHandleA(nullptr), SW_SHOWNORMAL));
+        HINSTANCE instance = GetModuleHandleA(nullptr);
+        demo = std::make_unique<DemoPlatform>(instance, clock);
+        console = std::make_unique<Console>(instance, RegisteredApplicationStrings(), demo->Bus(), clock,
+                                            DiscoveryLogPath(FindEnvironmentValue("TEMP")));
+        ASSERT_TRUE(console->StartApplication(SW_SHOWNORMAL));
         SetForegroundWindow(Main());
         PumpMessages();
     }
@@ -40,30 +30,35 @@ protected:
     void TearDown() override
     {
         if (IsWindow(Main())) {
-            SendMessageA(Main(), WM_COMMAND, MAKEWPARAM(105, 0), 0);
-            PumpMessages();
+            CloseConsoleWindow(Main());
         }
-        TheConverter() = ConverterState{};
-        ResetDiscoveryLog();
+        console.reset();
+        demo.reset();
     }
 
-    HWND Main() { return TheApplication().mainWindow; }
+    HWND Main() { return console->MainWindow(); }
+    PanelState& Panel() { return console->Panel(); }
+    SimulatedConverter& DemoConverter() { return demo->Converter(); }
+    bool Fading() const { return console->Fading(); }
     void Scroll(Fader& fader)
     {
-        SendMessageA(Main(), WM_VSCROLL, MAKEWPARAM(5, 0), reinterpret_cast<LPARAM>(fader.Track()));
+        SendMessageA(Main(), WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 0), reinterpret_cast<LPARAM>(fader.Track()));
     }
     MonitorView View() { return BuildMonitorView(DemoConverter()); }
     // True when the monitor has a repaint pending.
-    bool MonitorPending() { return GetUpdateRect(DemoMonitorWindow(), nullptr, FALSE) != 0; }
+    bool MonitorPending() { return GetUpdateRect(demo->MonitorWindow(), nullptr, FALSE) != 0; }
 
     TempFolder temp;
+    SteadyClock clock;
+    std::unique_ptr<DemoPlatform> demo;
+    std::unique_ptr<Console> console;
 };
 
 TEST_F(Demo, FindsItsConverterBehindAnotherDevice)
 {
-    EXPECT_TRUE(TheConverter().present);
-    EXPECT_EQ(TheConverter().inReportLength, 65);
-    EXPECT_EQ(TheConverter().outReportLength, 65u);
+    EXPECT_TRUE(console->Link().Present());
+    EXPECT_EQ(console->Link().InReportLength(), 65);
+    EXPECT_EQ(console->Link().OutReportLength(), 65);
     EXPECT_EQ(DemoConverter().faults.latency, DEMO_EXCHANGE_LATENCY);
     EXPECT_EQ(temp.Log(), LogText({
                               "Index=0, VendorID=$46d, ProductID=$c077  Device successfully opened for ID checking",
@@ -77,19 +72,19 @@ TEST_F(Demo, FindsItsConverterBehindAnotherDevice)
 
 TEST_F(Demo, TheMonitorSitsBesideTheConsoleWithoutTakingTheFocus)
 {
-    HWND monitor = DemoMonitorWindow();
+    HWND monitor = demo->MonitorWindow();
     ASSERT_NE(monitor, nullptr);
     EXPECT_TRUE(IsWindowVisible(monitor));
     EXPECT_EQ(WindowText(monitor), MONITOR_TITLE);
-    RECT console;
+    RECT consoleRect;
     RECT beside;
-    GetWindowRect(Main(), &console);
+    GetWindowRect(Main(), &consoleRect);
     GetWindowRect(monitor, &beside);
     RECT overlap;
-    EXPECT_FALSE(IntersectRect(&overlap, &console, &beside)) << "the monitor must not cover the console";
+    EXPECT_FALSE(IntersectRect(&overlap, &consoleRect, &beside)) << "the monitor must not cover the console";
     EXPECT_GE(beside.left, 810);
 
-    Scroll(*ThePanel().master);
+    Scroll(*Panel().master);
     PumpMessages();
     EXPECT_EQ(GetActiveWindow(), Main());
     EXPECT_EQ(GetForegroundWindow(), Main());
@@ -99,8 +94,8 @@ TEST_F(Demo, TheMonitorSitsBesideTheConsoleWithoutTakingTheFocus)
 TEST_F(Demo, TheMonitorFollowsASceneFader)
 {
     PumpMessages();
-    ThePanel().sceneB[4]->SetLevel(0x99);
-    Scroll(*ThePanel().sceneB[4]);
+    Panel().sceneB[4]->SetLevel(0x99);
+    Scroll(*Panel().sceneB[4]);
     EXPECT_EQ(DemoConverter().Levels()[4], 0x99);
     EXPECT_EQ(View().levels[4], 0x99);
     EXPECT_EQ(View().commands.back(), "W 4 99   -> W 4 99<CR><LF>>");
@@ -112,18 +107,18 @@ TEST_F(Demo, TheMonitorFollowsASceneFader)
 TEST_F(Demo, TheMonitorFollowsTheMasterAndACrossfade)
 {
     for (std::size_t i = 0; i < 12; ++i) {
-        ThePanel().sceneA[i]->SetLevel(static_cast<int>(100 + i));
-        ThePanel().sceneB[i]->SetLevel(static_cast<int>(i));
+        Panel().sceneA[i]->SetLevel(static_cast<int>(100 + i));
+        Panel().sceneB[i]->SetLevel(static_cast<int>(i));
     }
-    ThePanel().master->SetLevel(0);
-    Scroll(*ThePanel().master);
+    Panel().master->SetLevel(0);
+    Scroll(*Panel().master);
     for (std::size_t i = 0; i < 12; ++i) {
         EXPECT_EQ(View().levels[i], i) << "scene B on stage";
     }
 
-    PasteOver(ThePanel().fadeEdit, "0.3");
-    SendMessageA(ThePanel().goButton, BM_CLICK, 0, 0);
-    ASSERT_TRUE(PumpUntil([] { return !TheCrossfade().fading; }, std::chrono::milliseconds(3000)));
+    PasteOver(Panel().fadeEdit, "0.3");
+    SendMessageA(Panel().goButton, BM_CLICK, 0, 0);
+    ASSERT_TRUE(PumpUntil([this] { return !Fading(); }, std::chrono::milliseconds(3000)));
     for (std::size_t i = 0; i < 12; ++i) {
         EXPECT_EQ(View().levels[i], 100 + i) << "scene A on stage after the crossfade";
     }
@@ -131,11 +126,11 @@ TEST_F(Demo, TheMonitorFollowsTheMasterAndACrossfade)
 
 TEST_F(Demo, TheMonitorListsStoredPresets)
 {
-    ThePanel().sceneA[0]->SetLevel(255);
-    ThePanel().master->SetLevel(255);
-    Scroll(*ThePanel().master);
-    PasteOver(ThePanel().presetEdit, "99");
-    SendMessageA(ThePanel().saveButton, BM_CLICK, 0, 0);
+    Panel().sceneA[0]->SetLevel(255);
+    Panel().master->SetLevel(255);
+    Scroll(*Panel().master);
+    PasteOver(Panel().presetEdit, "99");
+    SendMessageA(Panel().saveButton, BM_CLICK, 0, 0);
     ASSERT_EQ(DemoConverter().Presets().count(99), 1u);
     bool listed = false;
     for (const std::string& line : View().presets) {

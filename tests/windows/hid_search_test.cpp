@@ -18,6 +18,7 @@ extern "C" {
 #include "converter/converter_link.h"
 #include "converter/converter_search.h"
 #include "converter/win32_hid_bus.h"
+#include "../native/recording_listener.h"
 #include "../native/temp_folder.h"
 
 namespace {
@@ -76,17 +77,15 @@ std::string Line(const char* format, int index, unsigned a = 0, unsigned b = 0)
 
 class PlatformHidSearch : public ::testing::Test {
 protected:
-    void SetUp() override
+    // A search as the console starts it: its log goes where TEMP says.
+    bool Search(std::unique_ptr<HidDevice>& slot)
     {
-        ResetDiscoveryLog();
-        TheConverter() = ConverterState{};
+        DiscoveryLog log(DiscoveryLogPath(FindEnvironmentValue("TEMP")));
+        return FindConverter(*bus, log, slot, CONVERTER_VENDOR_ID, CONVERTER_PRODUCT_ID);
     }
-    void TearDown() override
-    {
-        TheConverter() = ConverterState{};
-        ResetDiscoveryLog();
-    }
-    std::unique_ptr<HidBus> bus = MakeWin32HidBus(MonotonicClock());
+
+    SteadyClock clock;
+    std::unique_ptr<HidBus> bus = MakeWin32HidBus(clock);
 };
 
 TEST_F(PlatformHidSearch, WalksEveryPresentDeviceAndFindsNoConverter)
@@ -109,7 +108,7 @@ TEST_F(PlatformHidSearch, WalksEveryPresentDeviceAndFindsNoConverter)
     expected += "No more devices in list\r\nValid Device was not found\r\n";
 
     std::unique_ptr<HidDevice> slot;
-    EXPECT_FALSE(FindConverter(*bus, slot, CONVERTER_VENDOR_ID, CONVERTER_PRODUCT_ID));
+    EXPECT_FALSE(Search(slot));
     EXPECT_FALSE(slot);
     EXPECT_EQ(temp.Log(), expected);
 }
@@ -117,10 +116,11 @@ TEST_F(PlatformHidSearch, WalksEveryPresentDeviceAndFindsNoConverter)
 TEST_F(PlatformHidSearch, WithoutAConverterTheLinkReportsItAbsent)
 {
     TempFolder temp;
-    UseConverterPlatform(*bus, MonotonicClock(), nullptr);
-    OpenConverter();
-    EXPECT_FALSE(TheConverter().present);
-    EXPECT_TRUE(SendConverterCommand("W 0 FF"));
+    RecordingListener listener;
+    ConverterLink link(*bus, clock, listener, DiscoveryLogPath(FindEnvironmentValue("TEMP")));
+    link.OpenConverter();
+    EXPECT_FALSE(link.Present());
+    EXPECT_EQ(link.SendConverterCommand("W 0 FF"), CommandResult::NotPresent);
     EXPECT_NE(temp.Log().find("Valid Device was not found\r\n"), std::string::npos);
 }
 
@@ -130,7 +130,7 @@ TEST_F(PlatformHidSearch, WithoutTempTheSearchCompletesAndWritesNoLog)
     SetEnvironment("TEMP", std::nullopt);
     ASSERT_EQ(std::getenv("TEMP"), nullptr);
     std::unique_ptr<HidDevice> slot;
-    EXPECT_FALSE(FindConverter(*bus, slot, CONVERTER_VENDOR_ID, CONVERTER_PRODUCT_ID));
+    EXPECT_FALSE(Search(slot));
     EXPECT_FALSE(temp.LogExists());
 }
 

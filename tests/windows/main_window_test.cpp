@@ -9,7 +9,7 @@
 
 #include <string>
 
-#include "app/application.h"
+#include "app/console.h"
 #include "app/resources/resource_ids.h"
 #include "console_fixture.h"
 #include "keyboard.h"
@@ -35,11 +35,11 @@ std::string ClassOf(HWND window)
     return name;
 }
 
-void ExpectControl(const ExpectedControl& c)
+void ExpectControl(HWND mainWindow, const ExpectedControl& c)
 {
     SCOPED_TRACE(c.what);
     ASSERT_NE(c.window, nullptr);
-    EXPECT_EQ(GetParent(c.window), TheApplication().mainWindow);
+    EXPECT_EQ(GetParent(c.window), mainWindow);
     EXPECT_STRCASEEQ(ClassOf(c.window).c_str(), c.windowClass);
     EXPECT_EQ(GetDlgCtrlID(c.window), c.id);
     const RECT r = ClientRectOf(c.window);
@@ -57,11 +57,11 @@ void ExpectControl(const ExpectedControl& c)
 constexpr DWORD CHILD = WS_CHILD | WS_VISIBLE;
 constexpr DWORD TRACK_STYLE = CHILD | TBS_VERT | TBS_AUTOTICKS | TBS_BOTH;
 
-void ExpectFader(const Fader& fader, const char* label, int id, int x, int y, int width)
+void ExpectFader(HWND mainWindow, const Fader& fader, const char* label, int id, int x, int y, int width)
 {
     const std::string what = std::string("fader ") + std::to_string(id);
-    ExpectControl({what.c_str(), fader.Frame(), "static", id, {x, y, x + width, y + 240}, CHILD | SS_BLACKFRAME, ""});
-    ExpectControl({what.c_str(), fader.Track(), "msctls_trackbar32", id, {x + 2, y + 2, x + width - 2, y + 220},
+    ExpectControl(mainWindow, {what.c_str(), fader.Frame(), "static", id, {x, y, x + width, y + 240}, CHILD | SS_BLACKFRAME, ""});
+    ExpectControl(mainWindow, {what.c_str(), fader.Track(), "msctls_trackbar32", id, {x + 2, y + 2, x + width - 2, y + 220},
                    TRACK_STYLE, nullptr});
     SCOPED_TRACE(what);
     HWND track = fader.Track();
@@ -114,11 +114,11 @@ TEST_F(MainWindow, PanelHoldsEveryControlWhereItBelongs)
         const std::string label = std::to_string(i + 1);
         ASSERT_TRUE(panel.sceneA[static_cast<std::size_t>(i)]);
         ASSERT_TRUE(panel.sceneB[static_cast<std::size_t>(i)]);
-        ExpectFader(*panel.sceneA[static_cast<std::size_t>(i)], label.c_str(), 2001 + i, 10 + 55 * i, 20, 50);
-        ExpectFader(*panel.sceneB[static_cast<std::size_t>(i)], label.c_str(), 3001 + i, 10 + 55 * i, 280, 50);
+        ExpectFader(Main(), *panel.sceneA[static_cast<std::size_t>(i)], label.c_str(), 2001 + i, 10 + 55 * i, 20, 50);
+        ExpectFader(Main(), *panel.sceneB[static_cast<std::size_t>(i)], label.c_str(), 3001 + i, 10 + 55 * i, 280, 50);
     }
     ASSERT_TRUE(panel.master);
-    ExpectFader(*panel.master, "Master", 2000, 711, 280, 60);
+    ExpectFader(Main(), *panel.master, "Master", 2000, 711, 280, 60);
 
     const ExpectedControl others[] = {
         {"A Faders", panel.labels[0], "static", -1, {10, 2, 80, 20}, CHILD | SS_LEFT, "A Faders"},
@@ -136,7 +136,7 @@ TEST_F(MainWindow, PanelHoldsEveryControlWhereItBelongs)
          "GO"},
     };
     for (const ExpectedControl& c : others) {
-        ExpectControl(c);
+        ExpectControl(Main(), c);
     }
     EXPECT_STREQ(panel.recordedFadeText.data(), "0.0");
     EXPECT_STREQ(panel.recordedPresetText.data(), "1");
@@ -300,7 +300,7 @@ TEST_F(MainWindow, AboutBoxOpensOnItsCommandAndClosesEveryWay)
 
 // Posts `keys` to the main window, runs the program's own message loop with its accelerator table,
 // and tells whether the About box opened.
-bool AboutOpensFrom(const std::function<void()>& keys)
+bool AboutOpensFrom(HWND mainWindow, const std::function<void()>& keys)
 {
     HACCEL accelerators = LoadAcceleratorsA(GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDR_ACCELERATORS));
     static bool opened;
@@ -319,7 +319,7 @@ bool AboutOpensFrom(const std::function<void()>& keys)
         PostQuitMessage(0);
     });
     keys();
-    RunMessageLoop(accelerators);
+    RunMessageLoop(mainWindow, accelerators);
     KillTimer(nullptr, watchdog);
     PumpMessages();
     return opened;
@@ -332,14 +332,14 @@ TEST_F(MainWindow, AltQuestionMarkAndAltSlashOpenTheAboutBox)
     for (WPARAM character : {WPARAM{'?'}, WPARAM{'/'}}) {
         SCOPED_TRACE(static_cast<char>(character));
         // Wine matches character accelerators on a key-down carrying the character code.
-        EXPECT_TRUE(AboutOpensFrom([&] { PostMessageA(Main(), WM_SYSKEYDOWN, character, ALT_DOWN); }));
+        EXPECT_TRUE(AboutOpensFrom(Main(), [&] { PostMessageA(Main(), WM_SYSKEYDOWN, character, ALT_DOWN); }));
         // With a fader focused, the accelerator still reaches the main window.
         SetFocus(Panel().sceneA[0]->Track());
-        EXPECT_TRUE(AboutOpensFrom([&] { PostMessageA(Panel().sceneA[0]->Track(), WM_SYSKEYDOWN, character, ALT_DOWN); }));
+        EXPECT_TRUE(AboutOpensFrom(Main(), [&] { PostMessageA(Panel().sceneA[0]->Track(), WM_SYSKEYDOWN, character, ALT_DOWN); }));
         SetFocus(Main());
     }
     // Without ALT the keys do nothing.
-    EXPECT_FALSE(AboutOpensFrom([&] { PostMessageA(Main(), WM_KEYDOWN, '?', 0); }));
+    EXPECT_FALSE(AboutOpensFrom(Main(), [&] { PostMessageA(Main(), WM_KEYDOWN, '?', 0); }));
 }
 
 TEST_F(MainWindow, AltQuestionMarkAndAltSlashTypedOnTheKeyboardOpenTheAboutBox)
@@ -349,7 +349,7 @@ TEST_F(MainWindow, AltQuestionMarkAndAltSlashTypedOnTheKeyboardOpenTheAboutBox)
     SetFocus(Panel().sceneA[4]->Track());
     for (char character : {'?', '/'}) {
         SCOPED_TRACE(character);
-        EXPECT_TRUE(AboutOpensFrom([&] {
+        EXPECT_TRUE(AboutOpensFrom(Main(), [&] {
             std::vector<INPUT> events{KeyEvent(VK_MENU, false)};
             const std::vector<INPUT> keys = CharacterKeyEvents(character);
             events.insert(events.end(), keys.begin(), keys.end());

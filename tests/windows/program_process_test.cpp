@@ -7,6 +7,7 @@
 #include <string>
 
 #include "../native/temp_folder.h"
+#include "app/resources/resource_ids.h"
 #include "program_path.h"
 #include "running_program.h"
 
@@ -23,7 +24,7 @@ TEST(ShippedProgram, ExitFromTheMenuEndsWithCodeZero)
     EXPECT_EQ(r.top, 10);
     EXPECT_EQ(r.right - r.left, 800);
     EXPECT_EQ(r.bottom - r.top, 600);
-    PostMessageA(running.window, WM_COMMAND, MAKEWPARAM(105, 0), 0);
+    PostMessageA(running.window, WM_COMMAND, MAKEWPARAM(ID_MENU_EXIT, 0), 0);
     EXPECT_EQ(WaitForExit(running), 0u);
     // The search ran on the platform's devices and found no converter.
     const std::string log = temp.Log();

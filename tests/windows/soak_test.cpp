@@ -19,7 +19,6 @@
 
 #include "console_fixture.h"
 #include "keyboard.h"
-#include "mixing/crossfade.h"
 
 namespace {
 
@@ -92,7 +91,7 @@ TEST_F(Soak, TicksAndFaderMovesLeaveNoTrace)
 
     auto work = [&](int ticks, int moves) {
         for (int i = 0; i < ticks; ++i) {
-            CrossfadeTick(main, WM_TIMER, FADE_TIMER_ID, 0);
+            Console::CrossfadeTick(main, WM_TIMER, FADE_TIMER_ID, 0);
             if (i % 500 == 0) {
                 RedrawWindow(main, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
             }

@@ -9,6 +9,7 @@
 #define NEGATIVE_LENGTH 0xF0
 #define TOO_LARGE_LENGTH 0x7F
 
+/* The console's own prompt constant is C++; this C driver, built apart, keeps a copy. */
 static const char PROMPT[] = "\r\n>";
 #define PROMPT_LENGTH 3
 static const char IDENTITY[] = "\r\nVIRTUAL DMX CONVERTER";

@@ -1,4 +1,4 @@
-#include "app/panel_rules.h"
+#include "panel/panel_rules.h"
 
 #include <cstdlib>
 

@@ -1,4 +1,4 @@
-#include "simulator/output_monitor.h"
+#include "demo/output_monitor.h"
 
 #include <string>
 
@@ -16,9 +16,6 @@ constexpr int BAR_WIDTH = 26;
 constexpr int BAR_TOP = 48;
 constexpr int BAR_HEIGHT = 180;
 constexpr int LINE_HEIGHT = 16;
-
-SimulatedConverter* monitored = nullptr;
-HWND monitorWindow = nullptr;
 
 void Text(HDC dc, int x, int y, const std::string& text)
 {
@@ -48,7 +45,7 @@ void PaintView(HDC dc, const RECT& client, const MonitorView& view)
     HBRUSH lit = CreateSolidBrush(RGB(0xF2, 0xB1, 0x1B));
     HBRUSH well = CreateSolidBrush(RGB(0x30, 0x30, 0x30));
     SetTextAlign(dc, TA_CENTER);
-    for (int channel = 0; channel < CONVERTER_CHANNELS; ++channel) {
+    for (int channel = 0; channel < CHANNEL_COUNT; ++channel) {
         const int level = view.levels[static_cast<std::size_t>(channel)];
         const int left = BAR_LEFT + channel * BAR_PITCH;
         const RECT wellRect{left, BAR_TOP, left + BAR_WIDTH, BAR_TOP + BAR_HEIGHT};
@@ -88,72 +85,86 @@ void PaintView(HDC dc, const RECT& client, const MonitorView& view)
     DeleteObject(bold);
 }
 
-void OnPaint(HWND window)
-{
-    PAINTSTRUCT paint;
-    HDC dc = BeginPaint(window, &paint);
-    RECT client;
-    GetClientRect(window, &client);
-    // Drawn off screen first, so that a fast fade does not flicker.
-    HDC buffer = CreateCompatibleDC(dc);
-    HBITMAP bitmap = CreateCompatibleBitmap(dc, client.right, client.bottom);
-    HGDIOBJ previous = SelectObject(buffer, bitmap);
-    if (monitored != nullptr) {
-        PaintView(buffer, client, BuildMonitorView(*monitored));
-    }
-    BitBlt(dc, 0, 0, client.right, client.bottom, buffer, 0, 0, SRCCOPY);
-    SelectObject(buffer, previous);
-    DeleteObject(bitmap);
-    DeleteDC(buffer);
-    EndPaint(window, &paint);
-}
-
-LRESULT CALLBACK MonitorProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    switch (message) {
-    case WM_PAINT:
-        OnPaint(window);
-        return 0;
-    case WM_ERASEBKGND:
-        return 1;  // the paint covers everything
-    case WM_DESTROY:
-        monitorWindow = nullptr;
-        return 0;
-    default:
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
-}
-
-void Refresh()
-{
-    // Painted when the console's exchanges are done and the queue is idle again.
-    if (monitorWindow != nullptr) {
-        InvalidateRect(monitorWindow, nullptr, FALSE);
-    }
-}
-
 }  // namespace
 
-HWND OpenOutputMonitor(HINSTANCE instance, SimulatedConverter& converter, int x, int y)
+OutputMonitor::OutputMonitor(HINSTANCE instance, SimulatedConverter& converter, int x, int y)
+    : converter_(converter)
 {
     WNDCLASSEXA windowClass{};
     windowClass.cbSize = sizeof(windowClass);
     windowClass.lpfnWndProc = MonitorProc;
     windowClass.hInstance = instance;
-    windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+    windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     windowClass.lpszClassName = MONITOR_CLASS;
     RegisterClassExA(&windowClass);
 
     // As high as the console, so the two sit side by side.
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-    monitorWindow = CreateWindowExA(WS_EX_NOACTIVATE, MONITOR_CLASS, MONITOR_TITLE, style, x, y, MONITOR_WIDTH,
-                                    MONITOR_HEIGHT, nullptr, nullptr, instance, nullptr);
-    if (monitorWindow == nullptr) {
-        return nullptr;
+    window_ = CreateWindowExA(WS_EX_NOACTIVATE, MONITOR_CLASS, MONITOR_TITLE, style, x, y, MONITOR_WIDTH,
+                              MONITOR_HEIGHT, nullptr, nullptr, instance, this);
+    if (window_ == nullptr) {
+        return;
     }
-    monitored = &converter;
-    converter.onExchange = Refresh;
-    ShowWindow(monitorWindow, SW_SHOWNOACTIVATE);
-    UpdateWindow(monitorWindow);
-    return monitorWindow;
+    converter_.onExchange = [this] { Refresh(); };
+    ShowWindow(window_, SW_SHOWNOACTIVATE);
+    UpdateWindow(window_);
+}
+
+OutputMonitor::~OutputMonitor()
+{
+    converter_.onExchange = nullptr;
+    if (window_ != nullptr) {
+        DestroyWindow(window_);
+    }
+}
+
+void OutputMonitor::OnPaint()
+{
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window_, &paint);
+    RECT client;
+    GetClientRect(window_, &client);
+    // Drawn off screen first, so that a fast fade does not flicker.
+    HDC buffer = CreateCompatibleDC(dc);
+    HBITMAP bitmap = CreateCompatibleBitmap(dc, client.right, client.bottom);
+    HGDIOBJ previous = SelectObject(buffer, bitmap);
+    PaintView(buffer, client, BuildMonitorView(converter_));
+    BitBlt(dc, 0, 0, client.right, client.bottom, buffer, 0, 0, SRCCOPY);
+    SelectObject(buffer, previous);
+    DeleteObject(bitmap);
+    DeleteDC(buffer);
+    EndPaint(window_, &paint);
+}
+
+void OutputMonitor::Refresh()
+{
+    // Painted when the console's exchanges are done and the queue is idle again.
+    if (window_ != nullptr) {
+        InvalidateRect(window_, nullptr, FALSE);
+    }
+}
+
+LRESULT CALLBACK OutputMonitor::MonitorProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        const auto* creation = reinterpret_cast<const CREATESTRUCTA*>(lParam);  // NOLINT(performance-no-int-to-ptr)
+        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
+    }
+    auto* monitor = reinterpret_cast<OutputMonitor*>(GetWindowLongPtrA(window, GWLP_USERDATA));  // NOLINT(performance-no-int-to-ptr)
+    if (monitor == nullptr) {
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+    switch (message) {
+    case WM_PAINT:
+        monitor->OnPaint();
+        return 0;
+    case WM_ERASEBKGND:
+        return 1;  // the paint covers everything
+    case WM_NCDESTROY:
+        monitor->window_ = nullptr;
+        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+        return DefWindowProcA(window, message, wParam, lParam);
+    default:
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
 }

@@ -1,0 +1,123 @@
+#pragma once
+
+// The console: the main window with its panel, the crossfade and the link to the converter. One
+// object holds the run's whole state; the entry point builds it on the platform it chose, and the
+// window procedure reaches it through the main window.
+
+#include <windows.h>
+
+#include <optional>
+#include <string>
+
+#include "converter/clock.h"
+#include "converter/converter_link.h"
+#include "converter/hid_access.h"
+#include "mixing/crossfade_math.h"
+#include "panel/panel.h"
+
+inline constexpr int TEXT_BUFFER_SIZE = 100;
+
+inline constexpr UINT_PTR FADE_TIMER_ID = 5000;
+inline constexpr UINT FADE_TIMER_PERIOD_MS = 55;
+
+// The window title and class name, from the string table.
+struct ApplicationStrings {
+    char title[TEXT_BUFFER_SIZE] = {};
+    char className[TEXT_BUFFER_SIZE] = {};
+};
+
+ApplicationStrings LoadApplicationStrings(HINSTANCE instance);
+ATOM RegisterMainWindowClass(HINSTANCE instance, const char* className);
+
+class Console final : public ConverterListener {
+public:
+    // `logPath` is where the converter search writes its discovery log; none when it cannot be
+    // placed. The main window's class must be registered with `strings.className`.
+    Console(HINSTANCE instance, const ApplicationStrings& strings, HidBus& bus, Clock& clock,
+            std::optional<std::string> logPath);
+    ~Console() override;
+    Console(const Console&) = delete;
+    Console& operator=(const Console&) = delete;
+
+    // Creates the main window hidden, builds the panel, opens the converter, then places and
+    // shows the window. False when the window (or the panel) cannot be created.
+    bool StartApplication(int showCommand);
+
+    HWND MainWindow() const { return mainWindow_; }
+    HINSTANCE Instance() const { return instance_; }
+    PanelState& Panel() { return panel_; }
+    ConverterLink& Link() { return link_; }
+    const CrossfadeState& Fade() const { return fade_; }
+    bool Fading() const { return fading_; }
+
+    // Channel output: the mix of channel i read fresh from the faders, and all twelve in order.
+    CommandResult SendChannel(int channel);
+    void SendAllChannels();
+    // A fader's scroll notification: a scene fader sends its channel, the master all twelve.
+    void OnFaderScroll(int scrollCode, HWND trackWindow);
+
+    // GO: reads the fade time, sends the channels as they stand, and starts the fade, or switches
+    // the master at once for fade times under half a millisecond. GO during a fade starts a new
+    // one from where the master stands.
+    void StartCrossfade();
+    // The fade timer's callback: moves the master on and sends all channels.
+    static void CALLBACK CrossfadeTick(HWND window, UINT message, UINT_PTR timer, DWORD time);
+
+    // WM_COMMAND from the fade-time box, the preset box, SAVE or GO.
+    void OnPanelCommand(int controlId, int notificationCode);
+
+    // The window procedure's handlers.
+    void OnPaint();
+    void OnDestroy();
+
+    // ConverterListener
+    void ShowCommError(const char* text, const char* caption) override;
+    void ConverterBack() override;
+
+    // The edit boxes' own window procedure in front of the system's: Enter in the fade-time box,
+    // and pastes into either box.
+    static LRESULT CALLBACK EditBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR boxId,
+                                        DWORD_PTR console);
+
+private:
+    void StepCrossfade();
+    void StopFadeTimer();
+    void OnFadeTimeBox(int notificationCode);
+    void OnPresetBox(int notificationCode);
+    void OnSave();
+    void PlaceAndShow();
+    LRESULT OnEnterInFadeBox(HWND box, WPARAM wParam, LPARAM lParam);
+    void OnPaste(HWND box, int boxId);
+
+    HINSTANCE instance_;
+    ApplicationStrings strings_;
+    Clock& clock_;
+    ConverterLink link_;
+    PanelState panel_;
+    HWND mainWindow_ = nullptr;
+    CrossfadeState fade_;
+    bool fading_ = false;  // the fade timer is running
+    int showCommand_ = SW_SHOWDEFAULT;
+    bool shown_ = false;
+    // Enter is being typed into the fade-time box, and whether the box reported an update for it.
+    bool enterTyped_ = false;
+    bool enterUpdated_ = false;
+    // A paste is going into a box: its updates wait until the box shows the whole of it.
+    bool pasting_ = false;
+    // The main window is being destroyed: nothing more is read from its controls or sent.
+    bool closing_ = false;
+};
+
+// The console behind a main window, or null before its creation and after its destruction.
+Console* ConsoleOf(HWND mainWindow);
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Runs until WM_QUIT and returns its exit code. Accelerators go to `mainWindow` whichever of its
+// controls has the focus.
+int RunMessageLoop(HWND mainWindow, HACCEL accelerators);
+
+// What both executables do once they have chosen their platform: load the strings, register the
+// class, start the console and run its message loop. Returns the exit code.
+int RunConsole(HINSTANCE instance, int showCommand, HidBus& bus, Clock& clock);

@@ -1,0 +1,14 @@
+// VeltranoDemo.exe: the console on a simulated converter, with its output monitor.
+
+#include <windows.h>
+
+#include "app/console.h"
+#include "demo/demo_platform.h"
+
+// The platform declares the entry point with parameter names of its own.
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)  // NOLINT(readability-inconsistent-declaration-parameter-name)
+{
+    SteadyClock clock;
+    DemoPlatform demo(instance, clock);
+    return RunConsole(instance, showCommand, demo.Bus(), clock);
+}
