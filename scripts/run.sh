@@ -7,6 +7,8 @@
 # With a display ($DISPLAY) the program opens on it and runs until you close it. Without one it
 # runs on a virtual display, takes a short tour of the console (scene faders, a crossfade with
 # GO, SAVE to a preset), saves a screenshot and prints where it is and what the discovery log says.
+# Fails with a message when the console's window does not show within 30 s, or when the program
+# does not end within 30 s of being told to.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,19 +24,16 @@ esac
 
 bash scripts/install-deps.sh
 cmake --preset windows >/dev/null
-cmake --build --preset windows --target veltrano veltrano_demo -j"$(nproc)" >/dev/null
+cmake --build --preset windows --target veltrano veltrano_demo window_probe -j"$(nproc)" >/dev/null
 build=$PWD/build/windows
 exe=$build/app/$program
+probe=$build/tests/tools/window_probe.exe
 
-WINE=/usr/lib/wine/wine64
-WINESERVER=/usr/lib/wine/wineserver
-export WINEPREFIX=$build/run-wineprefix
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
+. tests/windows/wine-env.sh
+wine_env "$build/run-wineprefix"
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Preparing a Wine prefix in $WINEPREFIX (once, takes a few seconds)"
-    "$WINE" wineboot -i >"$build/run-wineboot.log" 2>&1 </dev/null
-    "$WINESERVER" -w
+    wine_prepare_prefix "$build/run-wineboot.log"
 fi
 
 print_log() {
@@ -48,43 +47,49 @@ print_log() {
     fi
 }
 
+# Starts the program in the background and waits at most 30 s for the console's window, as long
+# as the program runs. Fails with a message otherwise.
+start_program() {
+    "$WINE" "$exe" >"$build/run.log" 2>&1 </dev/null &
+    program_pid=$!
+    local deadline=$((SECONDS + 30))
+    while [ "$SECONDS" -lt "$deadline" ]; do
+        if "$WINE" "$probe" Veltrano >"$build/run-probe.log" 2>&1 </dev/null; then
+            return 0
+        fi
+        if ! kill -0 "$program_pid" 2>/dev/null; then
+            local code=0
+            wait "$program_pid" || code=$?
+            echo "error: $program ended (exit code $code) before its window showed; its output is in $build/run.log" >&2
+            return 1
+        fi
+        sleep 0.2
+    done
+    echo "error: $program did not show its window within 30 s and was stopped; its output is in $build/run.log" >&2
+    "$WINESERVER" -k >/dev/null 2>&1 || true
+    return 1
+}
+
 if [ -n "${DISPLAY:-}" ] && xdotool getdisplaygeometry >/dev/null 2>&1; then
     # A real desktop has a window manager: let it manage Wine's windows.
-    "$WINE" reg delete 'HKCU\Software\Wine\X11 Driver' /v Managed /f >/dev/null 2>&1 </dev/null || true
+    wine_managed_windows yes
     echo "Starting $program on display $DISPLAY; close its window to end."
-    "$WINE" "$exe" >"$build/run.log" 2>&1 </dev/null || true
-    "$WINESERVER" -w
+    start_program
+    wait "$program_pid" || true
+    wine_wait_server 30
     print_log
     exit 0
 fi
 
 # No display: a virtual one, where Wine draws the window frames itself.
-display=""
-for n in $(seq 50 90); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-        display=":$n"
-        break
-    fi
-done
-[ -n "$display" ] || { echo "no free X display number" >&2; exit 1; }
-Xvfb "$display" -screen 0 1280x640x24 -nolisten tcp >"$build/run-xvfb.log" 2>&1 </dev/null &
-xvfb=$!
-trap 'kill $xvfb 2>/dev/null || true' EXIT
-export DISPLAY=$display
-for _ in $(seq 1 100); do
-    xdotool getdisplaygeometry >/dev/null 2>&1 && break
-    sleep 0.05
-done
-"$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1 </dev/null
+wine_start_display 1280x640x24 "$build/run-display"
+trap '"$WINESERVER" -k >/dev/null 2>&1 || true; wine_stop_display "$build/run-display"' EXIT
+wine_managed_windows no
 
 echo "Starting $program on a virtual display ($DISPLAY)"
-"$WINE" "$exe" >"$build/run.log" 2>&1 </dev/null &
-for _ in $(seq 1 200); do
-    xdotool search --name '^Veltrano$' >/dev/null 2>&1 && break
-    sleep 0.1
-done
+start_program
 sleep 1
-bash scripts/demo-tour.sh
+bash scripts/demo-tour.sh "$probe"
 shot=$build/veltrano-screenshot.png
 import -window root "$shot"
 echo "Screenshot: $shot"
@@ -93,5 +98,8 @@ echo "Screenshot: $shot"
 xdotool key alt+f
 sleep 0.3
 xdotool key x
-"$WINESERVER" -w
+if ! wine_wait_server 30; then
+    echo "error: $program did not end after File, Exit" >&2
+    exit 1
+fi
 print_log

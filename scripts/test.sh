@@ -41,6 +41,29 @@ for preset in "${presets[@]}"; do
     summaries+=("$preset: $line")
 done
 
+echo "=== time limits"
+# Every test has a time limit of its own, so that a test that hangs fails the run instead of
+# holding it up.
+for preset in "${presets[@]}"; do
+    untimed=$(ctest --preset "$preset" --show-only=json-v1 2>/dev/null | python3 -c '
+import json, sys
+tests = json.load(sys.stdin)["tests"]
+untimed = [t["name"] for t in tests if not any(p["name"] == "TIMEOUT" for p in t.get("properties", []))]
+for line in untimed if tests else ["(no tests listed)"]:
+    print(line)
+' || echo "(the list of tests could not be read)")
+    if [ -z "$untimed" ]; then
+        passed=$((passed + 1))
+        summaries+=("time limits: every $preset test has one")
+    else
+        echo "tests of $preset without a TIMEOUT:"
+        sed 's/^/    /' <<<"$untimed"
+        failed=$((failed + 1))
+        status=1
+        summaries+=("time limits: $preset has tests without one")
+    fi
+done
+
 echo "=== static analysis"
 for tool in clang-tidy cppcheck; do
     if bash scripts/static-analysis.sh "$tool"; then

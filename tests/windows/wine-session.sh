@@ -12,51 +12,27 @@ wine_env_for "$build"
 session=$VELTRANO_SESSION_DIR
 mkdir -p "$session"
 
-start_display() {
-    # A display of our own, whatever display the user has.
-    local n
-    for n in $(seq 91 140); do
-        if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-            setsid Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >"$session/xvfb.log" 2>&1 < /dev/null &
-            echo $! > "$session/xvfb.pid"
-            for _ in $(seq 1 100); do
-                [ -e "/tmp/.X11-unix/X$n" ] && break
-                sleep 0.05
-            done
-            echo ":$n" > "$session/display"
-            export DISPLAY=":$n"
-            return 0
-        fi
-    done
-    echo "no free X display number" >&2
-    return 1
-}
-
 case "$command" in
 start)
     "$0" stop "$build" >/dev/null 2>&1 || true
-    start_display
+    # A display of our own, whatever display the user has.
+    wine_start_display 1280x1024x24 "$session"
+    echo "$DISPLAY" >"$session/display"
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
         echo "creating the Wine prefix in $WINEPREFIX"
-        "$WINE" wineboot -i >"$session/wineboot.log" 2>&1 < /dev/null
-        "$WINESERVER" -w
-        # Without a window manager on the virtual display, Wine would wait two seconds for one
-        # whenever a managed window is hidden or destroyed.
-        "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >>"$session/wineboot.log" 2>&1 < /dev/null
-        "$WINESERVER" -w
+        wine_prepare_prefix "$session/wineboot.log"
+        wine_managed_windows no
+        wine_wait_server 60
     fi
     setsid "$WINESERVER" -p >"$session/wineserver.log" 2>&1 < /dev/null
     # Wine's first program starts its services, which keep the output of that program open:
     # give them a file, never the caller's pipe.
-    "$WINE" cmd /c exit >"$session/services.log" 2>&1 < /dev/null
+    timeout 120 "$WINE" cmd /c exit >"$session/services.log" 2>&1 < /dev/null
     echo "Wine session ready on display $DISPLAY"
     ;;
 stop)
     "$WINESERVER" -k >/dev/null 2>&1 || true
-    if [ -f "$session/xvfb.pid" ]; then
-        kill "$(cat "$session/xvfb.pid")" 2>/dev/null || true
-        rm -f "$session/xvfb.pid"
-    fi
+    wine_stop_display "$session"
     rm -f "$session/display"
     ;;
 *)
