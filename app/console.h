@@ -20,6 +20,14 @@ inline constexpr int TEXT_BUFFER_SIZE = 100;
 inline constexpr UINT_PTR FADE_TIMER_ID = 5000;
 inline constexpr UINT FADE_TIMER_PERIOD_MS = 55;
 
+// A device can be announced before it can be opened: after a HID arrival that did not bring the
+// converter, the search is tried again this long after the arrival, once for each.
+inline constexpr UINT_PTR SEARCH_RETRY_TIMER_ID = 5001;
+inline constexpr UINT SEARCH_RETRY_DELAYS_MS[] = {300, 2000};
+
+// The HID interface class, whose arrivals and removals the console is told of.
+inline constexpr GUID HID_INTERFACE_CLASS{0x4D1E55B2, 0xF16F, 0x11CF, {0x88, 0xCB, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
+
 // The window title and class name, from the string table.
 struct ApplicationStrings {
     char title[TEXT_BUFFER_SIZE] = {};
@@ -69,10 +77,13 @@ public:
     // The window procedure's handlers.
     void OnPaint();
     void OnDestroy();
+    void OnDeviceChange(WPARAM event, LPARAM data);
+    void OnTimer(UINT_PTR timer);
 
     // ConverterListener
     void ShowCommError(const char* text, const char* caption) override;
     void ConverterBack() override;
+    void ConverterLost() override;
 
     // The edit boxes' own window procedure in front of the system's: Enter in the fade-time box,
     // and pastes into either box.
@@ -86,6 +97,10 @@ private:
     void OnPresetBox(int notificationCode);
     void OnSave();
     void PlaceAndShow();
+    void RepaintNotice();
+    // Searches for the converter again while none is in use; true when it was found.
+    bool SearchAgain();
+    void ScheduleSearchRetry();
     LRESULT OnEnterInFadeBox(HWND box, WPARAM wParam, LPARAM lParam);
     void OnPaste(HWND box, int boxId);
 
@@ -104,6 +119,10 @@ private:
     bool enterUpdated_ = false;
     // A paste is going into a box: its updates wait until the box shows the whole of it.
     bool pasting_ = false;
+    HDEVNOTIFY deviceNotifications_ = nullptr;
+    // The retries of the search after the last arrival: how many are done, and when it came.
+    std::size_t searchRetriesDone_ = 0;
+    TimePoint lastArrival_{};
     // The main window is being destroyed: nothing more is read from its controls or sent.
     bool closing_ = false;
 };

@@ -3,11 +3,17 @@
 #include <windows.h>
 
 #include "app/console.h"
+#include "app/single_instance.h"
 #include "converter/win32_hid_bus.h"
 
 // The platform declares the entry point with parameter names of its own.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)  // NOLINT(readability-inconsistent-declaration-parameter-name)
 {
+    const SingleInstance console;
+    if (!console.First()) {
+        BringRunningConsoleToFront(LoadApplicationStrings(instance).className);
+        return 0;
+    }
     SteadyClock clock;
     const auto bus = MakeWin32HidBus(clock);
     return RunConsole(instance, showCommand, *bus, clock);

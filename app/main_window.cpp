@@ -1,6 +1,11 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <dbt.h>
+
+#include <algorithm>
+#include <cstring>
+#include <iterator>
 
 #include "app/console.h"
 #include "app/resources/resource_ids.h"
@@ -95,8 +100,94 @@ void Console::OnDestroy()
     // twelve: the stage keeps what it has, and nothing more is read from the dying controls.
     closing_ = true;
     StopFadeTimer();
+    KillTimer(mainWindow_, SEARCH_RETRY_TIMER_ID);
+    if (deviceNotifications_ != nullptr) {
+        UnregisterDeviceNotification(deviceNotifications_);
+        deviceNotifications_ = nullptr;
+    }
     link_.CloseConverter();
     PostQuitMessage(0);
+}
+
+void Console::RepaintNotice()
+{
+    RECT notice = NOT_FOUND_TEXT_RECT;
+    InvalidateRect(mainWindow_, &notice, TRUE);
+}
+
+// A HID interface came or went. The name in the broadcast is not relied on (some platforms hand
+// an ANSI window the Unicode form); its class is where both forms agree.
+void Console::OnDeviceChange(WPARAM event, LPARAM data)
+{
+    if (closing_ || (event != DBT_DEVICEARRIVAL && event != DBT_DEVICEREMOVECOMPLETE)) {
+        return;
+    }
+    const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(data);  // NOLINT(performance-no-int-to-ptr)
+    if (header == nullptr || header->dbch_devicetype != DBT_DEVTYP_DEVICEINTERFACE) {
+        return;
+    }
+    const auto* device = reinterpret_cast<const DEV_BROADCAST_DEVICEINTERFACE_A*>(header);
+    if (std::memcmp(&device->dbcc_classguid, &HID_INTERFACE_CLASS, sizeof(GUID)) != 0) {
+        return;
+    }
+    if (event == DBT_DEVICEREMOVECOMPLETE) {
+        link_.OnDeviceRemoval();
+        return;
+    }
+    if (link_.Present()) {
+        return;
+    }
+    lastArrival_ = clock_.Now();
+    searchRetriesDone_ = 0;
+    KillTimer(mainWindow_, SEARCH_RETRY_TIMER_ID);
+    if (!SearchAgain()) {
+        ScheduleSearchRetry();
+    }
+}
+
+void Console::OnTimer(UINT_PTR timer)
+{
+    if (timer != SEARCH_RETRY_TIMER_ID) {
+        return;
+    }
+    KillTimer(mainWindow_, SEARCH_RETRY_TIMER_ID);
+    ++searchRetriesDone_;
+    if (!closing_ && !link_.Present() && !SearchAgain()) {
+        ScheduleSearchRetry();
+    }
+}
+
+void Console::ScheduleSearchRetry()
+{
+    if (searchRetriesDone_ >= std::size(SEARCH_RETRY_DELAYS_MS)) {
+        return;
+    }
+    const auto due = lastArrival_ + std::chrono::milliseconds(SEARCH_RETRY_DELAYS_MS[searchRetriesDone_]);
+    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(due - clock_.Now()).count();
+    SetTimer(mainWindow_, SEARCH_RETRY_TIMER_ID, static_cast<UINT>(std::max<long long>(wait, USER_TIMER_MINIMUM)),
+             nullptr);
+}
+
+// The converter found after start-up is opened as at start-up ("I" first); then it gets all
+// twelve channels as the faders stand, so the stage matches the console.
+bool Console::SearchAgain()
+{
+    link_.OpenConverter();
+    if (!link_.Present()) {
+        return false;
+    }
+    KillTimer(mainWindow_, SEARCH_RETRY_TIMER_ID);
+    RepaintNotice();
+    SendAllChannels();
+    return true;
+}
+
+void Console::ConverterLost()
+{
+    // No box: the notice is the sign. The console works on, on screen.
+    if (!closing_) {
+        RepaintNotice();
+    }
 }
 
 bool Console::StartApplication(int showCommand)
@@ -118,6 +209,13 @@ bool Console::StartApplication(int showCommand)
         SetWindowSubclass(box, EditBoxProc, static_cast<UINT_PTR>(GetDlgCtrlID(box)), reinterpret_cast<DWORD_PTR>(this));
     }
     showCommand_ = showCommand;
+    // Told of every HID interface that comes or goes, so that a converter plugged in later is
+    // found, and one unplugged is noticed.
+    DEV_BROADCAST_DEVICEINTERFACE_A filter{};
+    filter.dbcc_size = sizeof(filter);
+    filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    filter.dbcc_classguid = HID_INTERFACE_CLASS;
+    deviceNotifications_ = RegisterDeviceNotificationA(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
     link_.OpenConverter();
     PlaceAndShow();
     return true;
@@ -179,6 +277,12 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
         return 0;
     case WM_PAINT:
         console->OnPaint();
+        return 0;
+    case WM_DEVICECHANGE:
+        console->OnDeviceChange(wParam, lParam);
+        return TRUE;
+    case WM_TIMER:
+        console->OnTimer(wParam);
         return 0;
     case WM_DESTROY:
         console->OnDestroy();

@@ -25,6 +25,9 @@ ConverterLink::ConverterLink(HidBus& bus, Clock& clock, ConverterListener& liste
 
 void ConverterLink::OpenConverter()
 {
+    if (present_) {
+        return;
+    }
     DiscoveryLog log(logPath_);
     std::unique_ptr<HidDevice> device;
     if (!FindConverter(bus_, log, device, CONVERTER_VENDOR_ID, CONVERTER_PRODUCT_ID)) {
@@ -43,6 +46,9 @@ void ConverterLink::OpenConverter()
     }
 
     handle_ = std::move(device);
+    silent_ = false;
+    resendPending_ = false;
+    boxShownInSilence_ = false;
     inReportLength_ = lengths.inputReportByteLength;
     outReportLength_ = lengths.outputReportByteLength;
     outReport_ = std::move(outReport);
@@ -58,6 +64,23 @@ void ConverterLink::CloseConverter()
     silent_ = false;
     resendPending_ = false;
     handle_.reset();
+}
+
+bool ConverterLink::OnDeviceRemoval()
+{
+    if (!present_ || bus_.InterfacePresent(handle_->Path())) {
+        return false;
+    }
+    CloseConverter();
+    listener_.ConverterLost();
+    return true;
+}
+
+bool ConverterLink::LostFromTheBus()
+{
+    // A device that was unplugged fails its reads and writes with codes that differ between
+    // platforms; whether its interface is still present tells it apart from other failures.
+    return OnDeviceRemoval();
 }
 
 CommandResult ConverterLink::SendConverterCommand(std::string_view text)
@@ -81,7 +104,8 @@ CommandResult ConverterLink::SendConverterCommand(std::string_view text)
         silent_ = true;
         return Failed(CommandResult::WriteTimedOut);
     case IoResult::Failed:
-        return Failed(CommandResult::WriteFailed);
+        Failed(CommandResult::WriteFailed);
+        return LostFromTheBus() ? Failed(CommandResult::Lost) : CommandResult::WriteFailed;
     }
 
     const TimePoint replyDeadline = silent_ ? budgetEnd : clock_.Now() + REPLY_TIMEOUT;
@@ -92,6 +116,8 @@ CommandResult ConverterLink::SendConverterCommand(std::string_view text)
         return CommandResult::Answered;
     case ReplyOutcome::Empty:
         return Failed(CommandResult::ReadEmpty);
+    case ReplyOutcome::Lost:
+        return Failed(CommandResult::Lost);
     case ReplyOutcome::Failed:
         break;
     }
@@ -109,6 +135,12 @@ ReplyOutcome ConverterLink::ReadConverterReply(TimePoint deadline)
         if (result != IoResult::Completed) {
             if (result == IoResult::TimedOut) {
                 silent_ = true;
+                lastFailure_.platform = {};
+            } else {
+                lastFailure_.platform = handle_->LastError();
+                if (LostFromTheBus()) {
+                    return ReplyOutcome::Lost;  // the notice tells of a loss, not the box
+                }
             }
             // Nothing of this exchange touches the report buffers once the box is up: commands
             // sent from inside its message loop use them.
@@ -126,6 +158,7 @@ ReplyOutcome ConverterLink::ReadConverterReply(TimePoint deadline)
         // completing for ever: the deadline holds for the whole reply.
         if (clock_.Now() > deadline) {
             silent_ = true;
+            lastFailure_.platform = {};
             ShowCommError();
             return ReplyOutcome::Failed;
         }
@@ -135,9 +168,17 @@ ReplyOutcome ConverterLink::ReadConverterReply(TimePoint deadline)
 CommandResult ConverterLink::Failed(CommandResult result)
 {
     lastFailure_.result = result;
-    const bool platformFailed = result == CommandResult::WriteFailed ||
-                                (result == CommandResult::ReadFailed && !silent_);
-    lastFailure_.platform = platformFailed && handle_ ? handle_->LastError() : HidError{};
+    switch (result) {
+    case CommandResult::WriteFailed:
+        lastFailure_.platform = handle_->LastError();
+        break;
+    case CommandResult::ReadFailed:
+    case CommandResult::Lost:
+        break;  // kept from the failed read or write, none for a time-out
+    default:
+        lastFailure_.platform = {};
+        break;
+    }
     return result;
 }
 
@@ -147,6 +188,7 @@ void ConverterLink::NoteAnswered()
         silent_ = false;
         resendPending_ = true;
     }
+    boxShownInSilence_ = false;
 }
 
 // Once per return of the converter, after the exchange that saw it: the console sends what the
@@ -162,10 +204,12 @@ void ConverterLink::ResendAfterSilence()
 void ConverterLink::ShowCommError()
 {
     // Exchanges keep running inside the box's message loop; a failure there must not open box
-    // after box.
-    if (errorBoxOpen_) {
+    // after box. A silent converter is told of once: not again, after the operator closed the
+    // box, until it has answered again.
+    if (errorBoxOpen_ || (silent_ && boxShownInSilence_)) {
         return;
     }
+    boxShownInSilence_ = silent_;
     errorBoxOpen_ = true;
     listener_.ShowCommError(COMM_ERROR_TEXT, COMM_ERROR_CAPTION);
     errorBoxOpen_ = false;

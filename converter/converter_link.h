@@ -42,6 +42,9 @@ public:
     // The converter answered again after it had missed a deadline: what was sent meanwhile did not
     // reach it. Called once per return, after the exchange that saw it.
     virtual void ConverterBack() = 0;
+    // The converter in use is gone from the bus (unplugged): it has been closed, and nothing more
+    // is sent until it is found again. May be called from inside an exchange.
+    virtual void ConverterLost() = 0;
 };
 
 // How one command went.
@@ -52,14 +55,16 @@ enum class CommandResult {
     WriteTimedOut,  // the report did not go out in time
     ReadFailed,     // the report went out, but no prompt came back (the error box was shown)
     ReadEmpty,      // the report went out, and a read returned no bytes
+    Lost,           // the converter is gone from the bus: it was closed, and the listener told
     Answered,       // the report went out and the converter's prompt came back
 };
 
 // How reading one reply went.
 enum class ReplyOutcome {
     Prompt,  // a report holding the prompt arrived
-    Failed,  // a read failed or the deadline passed (the error box was shown, unless one is open)
+    Failed,  // a read failed or the deadline passed (the error box shown as below)
     Empty,   // a read returned no bytes
+    Lost,    // the converter is gone from the bus: it was closed, and the listener told
 };
 
 // The last command that did not end with the converter's answer, and why.
@@ -77,12 +82,17 @@ public:
 
     // Searches for the converter, sizes it and sends it "I". Afterwards Present() tells whether a
     // converter is in use; a device whose capabilities cannot be read, whose buffers cannot be
-    // allocated or whose reports are too short for the commands counts as absent.
+    // allocated or whose reports are too short for the commands counts as absent. Each search
+    // writes the discovery log afresh. A converter already in use is kept, and nothing is searched.
     void OpenConverter();
 
     // Closes the converter: nothing more is sent or read until it is opened again. Safe from
     // inside the error box: the exchange that opened it touches the device no more.
     void CloseConverter();
+
+    // The platform says a HID interface went away: if it was the converter's, the converter is
+    // lost (closed, the listener told). True when it was.
+    bool OnDeviceRemoval();
 
     // Frames `text` into an output report, writes it and reads the reply up to the prompt.
     CommandResult SendConverterCommand(std::string_view text);
@@ -101,6 +111,8 @@ public:
 
 private:
     CommandResult Failed(CommandResult result);
+    // After a failed read or write: is the converter still on the bus? If not, it is lost.
+    bool LostFromTheBus();
     void DiscardStaleInput(TimePoint until);
     void NoteAnswered();
     void ResendAfterSilence();
@@ -122,5 +134,7 @@ private:
     // It answered again; the listener is still to be told, once the exchange is done.
     bool resendPending_ = false;
     bool errorBoxOpen_ = false;
+    // The error box was shown in this silence: it is not shown again until the converter answers.
+    bool boxShownInSilence_ = false;
     LinkFailure lastFailure_;
 };

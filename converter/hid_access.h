@@ -65,6 +65,9 @@ public:
 
     // The last failure of this device (an empty call name when none has failed yet).
     virtual HidError LastError() const = 0;
+
+    // The path the device was opened by.
+    virtual const std::string& Path() const = 0;
 };
 
 // The outcome of one search step: success, or failure with the platform's last-error code.
@@ -101,4 +104,8 @@ public:
 
     // Opens the device for reading and writing; null with `error` set on failure.
     virtual std::unique_ptr<HidDevice> OpenDevice(const std::string& devicePath, std::uint32_t& error) = 0;
+
+    // Whether a HID interface with this path is present now. A list of its own: the search's
+    // list is left as it is.
+    virtual bool InterfacePresent(const std::string& devicePath) = 0;
 };

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -66,8 +67,9 @@ DWORD MillisecondsUntil(Clock& clock, TimePoint deadline)
 // dropped with the rest of the queued input before the next command.
 class Win32HidDevice final : public HidDevice {
 public:
-    Win32HidDevice(OwnedHandle device, OwnedHandle writeDone, OwnedHandle readDone, Clock& clock)
-        : device_(std::move(device)), writeDone_(std::move(writeDone)), readDone_(std::move(readDone)), clock_(clock)
+    Win32HidDevice(std::string path, OwnedHandle device, OwnedHandle writeDone, OwnedHandle readDone, Clock& clock)
+        : path_(std::move(path)), device_(std::move(device)), writeDone_(std::move(writeDone)),
+          readDone_(std::move(readDone)), clock_(clock)
     {
     }
 
@@ -157,6 +159,7 @@ public:
     }
 
     HidError LastError() const override { return lastError_; }
+    const std::string& Path() const override { return path_; }
 
     void FlushInput() override
     {
@@ -213,6 +216,7 @@ private:
     // More than a HID class driver queues for one handle.
     static constexpr int MAX_DRAINED_REPORTS = 512;
 
+    std::string path_;
     OwnedHandle device_;
     OwnedHandle writeDone_;
     OwnedHandle readDone_;
@@ -309,7 +313,38 @@ public:
             error = GetLastError();
             return nullptr;
         }
-        return std::make_unique<Win32HidDevice>(std::move(device), std::move(writeDone), std::move(readDone), clock_);
+        return std::make_unique<Win32HidDevice>(devicePath, std::move(device), std::move(writeDone), std::move(readDone),
+                                                clock_);
+    }
+
+    bool InterfacePresent(const std::string& devicePath) override
+    {
+        GUID hidGuid{};
+        HidD_GetHidGuid(&hidGuid);
+        HDEVINFO present = SetupDiGetClassDevsA(&hidGuid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+        if (present == INVALID_HANDLE_VALUE) {
+            return true;  // nothing to tell by: the device counts as there until an exchange fails
+        }
+        bool found = false;
+        SP_DEVICE_INTERFACE_DATA member{};
+        member.cbSize = sizeof(member);
+        std::vector<char> detailBuffer;
+        for (DWORD index = 0; !found && SetupDiEnumDeviceInterfaces(present, nullptr, &hidGuid, index, &member);
+             ++index) {
+            DWORD size = 0;
+            SetupDiGetDeviceInterfaceDetailA(present, &member, nullptr, 0, &size, nullptr);
+            using Detail = SP_DEVICE_INTERFACE_DETAIL_DATA_A;
+            detailBuffer.assign(std::max<std::size_t>(size, sizeof(Detail)), '\0');
+            auto* detail = reinterpret_cast<Detail*>(detailBuffer.data());
+            detail->cbSize = sizeof(Detail);
+            if (SetupDiGetDeviceInterfaceDetailA(present, &member, detail, static_cast<DWORD>(detailBuffer.size()),
+                                                 nullptr, nullptr)) {
+                // Paths differ in letter case between the platform's answers.
+                found = _stricmp(detail->DevicePath, devicePath.c_str()) == 0;
+            }
+        }
+        SetupDiDestroyDeviceInfoList(present);
+        return found;
     }
 
 private:

@@ -197,6 +197,9 @@ IoResult SimulatedConverter::Deliver(std::uint8_t* buffer, std::size_t length, T
                                      std::size_t& bytesRead)
 {
     bytesRead = 0;
+    if (!connected_) {
+        queue_.clear();
+    }
     if (faults.readFails) {
         return IoResult::Failed;
     }

@@ -75,6 +75,20 @@ public:
     std::uint16_t InputReportLength() const { return inputReportLength_; }
     std::uint16_t OutputReportLength() const { return outputReportLength_; }
 
+    // Unplugging takes the converter off its bus: handles opened before fail from then on, also
+    // once it is plugged in again, when it must be opened afresh. It keeps what it held.
+    void Unplug() { connected_ = false; }
+    void PlugIn()
+    {
+        if (!connected_) {
+            connected_ = true;
+            ++connection_;
+        }
+    }
+    bool Connected() const { return connected_; }
+    // Which plugging-in this is; a handle works only on the one it was opened on.
+    std::uint32_t Connection() const { return connection_; }
+
     // The device side, used through a HidDevice handle.
     IoResult Receive(const std::uint8_t* report, std::size_t length, TimePoint deadline);
     IoResult Deliver(std::uint8_t* buffer, std::size_t length, TimePoint deadline, std::size_t& bytesRead);
@@ -105,4 +119,6 @@ private:
     std::deque<Queued> queue_;
     std::vector<InputReport> scriptedReply_;
     bool scripted_ = false;
+    bool connected_ = true;
+    std::uint32_t connection_ = 0;
 };

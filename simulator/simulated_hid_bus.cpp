@@ -8,8 +8,9 @@ constexpr std::uint32_t DETAIL_RECORD_FIXED_PART = 8;
 
 class SimulatedHandle final : public HidDevice {
 public:
-    SimulatedHandle(const SimulatedInterface& device, std::shared_ptr<int> handlesOpen)
-        : device_(device), handlesOpen_(std::move(handlesOpen))
+    SimulatedHandle(const SimulatedInterface& device, std::string path, std::shared_ptr<int> handlesOpen)
+        : device_(device), path_(std::move(path)), handlesOpen_(std::move(handlesOpen)),
+          connection_(device.converter ? device.converter->Connection() : 0)
     {
         ++*handlesOpen_;
     }
@@ -39,18 +40,19 @@ public:
 
     IoResult WriteReport(const std::uint8_t* report, std::size_t length, TimePoint deadline) override
     {
-        const IoResult result =
-            device_.converter ? device_.converter->Receive(report, length, deadline) : IoResult::Failed;
+        const IoResult result = Reachable() ? device_.converter->Receive(report, length, deadline) : IoResult::Failed;
         return Noted(result, "WriteFile");
     }
 
     IoResult ReadReport(std::uint8_t* buffer, std::size_t length, TimePoint deadline, std::size_t& bytesRead) override
     {
         bytesRead = 0;
-        const IoResult result = device_.converter ? device_.converter->Deliver(buffer, length, deadline, bytesRead)
-                                                  : IoResult::Failed;
+        const IoResult result =
+            Reachable() ? device_.converter->Deliver(buffer, length, deadline, bytesRead) : IoResult::Failed;
         return Noted(result, "ReadFile");
     }
+
+    const std::string& Path() const override { return path_; }
 
     HidError LastError() const override { return lastError_; }
 
@@ -62,6 +64,13 @@ public:
     }
 
 private:
+    // A converter unplugged since this handle was opened is gone for it, plugged in again or not.
+    bool Reachable() const
+    {
+        return device_.converter && device_.converter->Connected() &&
+               device_.converter->Connection() == connection_;
+    }
+
     // A simulated failure leaves the platform's general failure code.
     IoResult Noted(IoResult result, const char* call)
     {
@@ -72,20 +81,44 @@ private:
     }
 
     SimulatedInterface device_;
+    std::string path_;
     std::shared_ptr<int> handlesOpen_;
+    std::uint32_t connection_;
     HidError lastError_;
 };
 
 }  // namespace
 
-std::string SimulatedHidBus::DevicePath(std::uint32_t index)
+std::string SimulatedHidBus::DevicePath(std::uint32_t place)
 {
-    return "\\\\?\\hid#simulated&" + std::to_string(index);
+    return "\\\\?\\hid#simulated&" + std::to_string(place);
 }
 
-const SimulatedInterface* SimulatedHidBus::At(std::uint32_t index) const
+std::optional<std::uint32_t> SimulatedHidBus::PlaceOf(std::uint32_t index) const
 {
-    return index < interfaces.size() ? &interfaces[index] : nullptr;
+    std::uint32_t present = 0;
+    for (std::uint32_t place = 0; place < interfaces.size(); ++place) {
+        const SimulatedInterface& device = interfaces[place];
+        if (device.converter && !device.converter->Connected()) {
+            continue;
+        }
+        if (present++ == index) {
+            return place;
+        }
+    }
+    return std::nullopt;
+}
+
+const SimulatedInterface* SimulatedHidBus::At(std::uint32_t index, std::uint32_t* place) const
+{
+    const std::optional<std::uint32_t> found = PlaceOf(index);
+    if (!found) {
+        return nullptr;
+    }
+    if (place != nullptr) {
+        *place = *found;
+    }
+    return &interfaces[*found];
 }
 
 bool SimulatedHidBus::OpenInterfaceList()
@@ -126,14 +159,15 @@ StepResult SimulatedHidBus::QueryDetailSize(std::uint32_t index, std::uint32_t& 
     if (device->fault == SearchFault::DetailSize) {
         return {false, device->error};
     }
-    requiredSize = static_cast<std::uint32_t>(DevicePath(index).size() + 1 + DETAIL_RECORD_FIXED_PART);
+    requiredSize = static_cast<std::uint32_t>(DevicePath(*PlaceOf(index)).size() + 1 + DETAIL_RECORD_FIXED_PART);
     return {false, ERROR_CODE_INSUFFICIENT_BUFFER};
 }
 
 DetailOutcome SimulatedHidBus::QueryDetail(std::uint32_t index, std::uint32_t requiredSize, std::string& devicePath,
                                            std::uint32_t& error)
 {
-    const SimulatedInterface* device = At(index);
+    std::uint32_t place = 0;
+    const SimulatedInterface* device = At(index, &place);
     if (device == nullptr) {
         error = ERROR_CODE_NO_MORE_ITEMS;
         return DetailOutcome::Failed;
@@ -145,7 +179,7 @@ DetailOutcome SimulatedHidBus::QueryDetail(std::uint32_t index, std::uint32_t re
         error = device->error;
         return DetailOutcome::Failed;
     }
-    devicePath = DevicePath(index);
+    devicePath = DevicePath(place);
     if (requiredSize < devicePath.size() + 1 + DETAIL_RECORD_FIXED_PART) {
         error = ERROR_CODE_INSUFFICIENT_BUFFER;
         return DetailOutcome::Failed;
@@ -155,19 +189,30 @@ DetailOutcome SimulatedHidBus::QueryDetail(std::uint32_t index, std::uint32_t re
 
 std::unique_ptr<HidDevice> SimulatedHidBus::OpenDevice(const std::string& devicePath, std::uint32_t& error)
 {
-    for (std::uint32_t index = 0; index < interfaces.size(); ++index) {
-        if (DevicePath(index) != devicePath) {
+    for (std::uint32_t place = 0; place < interfaces.size(); ++place) {
+        const SimulatedInterface& device = interfaces[place];
+        if (DevicePath(place) != devicePath || (device.converter && !device.converter->Connected())) {
             continue;
         }
-        if (interfaces[index].fault == SearchFault::Open) {
-            error = interfaces[index].error;
+        if (device.fault == SearchFault::Open) {
+            error = device.error;
             return nullptr;
         }
         ++devicesOpened_;
-        return std::make_unique<SimulatedHandle>(interfaces[index], handlesOpen_);
+        return std::make_unique<SimulatedHandle>(device, devicePath, handlesOpen_);
     }
     error = 2;  // the file was not found
     return nullptr;
+}
+
+bool SimulatedHidBus::InterfacePresent(const std::string& devicePath)
+{
+    for (std::uint32_t index = 0; const std::optional<std::uint32_t> place = PlaceOf(index); ++index) {
+        if (DevicePath(*place) == devicePath) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void PopulateTypicalBus(SimulatedHidBus& bus, std::shared_ptr<SimulatedConverter> converter)

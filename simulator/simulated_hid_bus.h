@@ -1,10 +1,13 @@
 #pragma once
 
 // A simulated HID bus: a list of device interfaces in member-index order, some of them converters,
-// with failures of any search step to order.
+// with failures of any search step to order. An unplugged converter is not on the bus: the
+// interfaces behind it move up one member index, and each keeps its device path.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,8 +44,8 @@ public:
     int HandlesOpen() const { return *handlesOpen_; }
     int DevicesOpened() const { return devicesOpened_; }
 
-    // The device path of the interface at index.
-    static std::string DevicePath(std::uint32_t index);
+    // The device path of the interface at this place in `interfaces`.
+    static std::string DevicePath(std::uint32_t place);
 
     bool OpenInterfaceList() override;
     void CloseInterfaceList() override;
@@ -51,9 +54,16 @@ public:
     DetailOutcome QueryDetail(std::uint32_t index, std::uint32_t requiredSize, std::string& devicePath,
                               std::uint32_t& error) override;
     std::unique_ptr<HidDevice> OpenDevice(const std::string& devicePath, std::uint32_t& error) override;
+    bool InterfacePresent(const std::string& devicePath) override;
+
+    // Tells the listener of device notifications of an interface's arrival or removal, as the
+    // platform tells a window that registered for them.
+    std::function<void(bool arrived)> onDeviceChange;
 
 private:
-    const SimulatedInterface* At(std::uint32_t index) const;
+    // The place in `interfaces` of the interface present at a member index.
+    std::optional<std::uint32_t> PlaceOf(std::uint32_t index) const;
+    const SimulatedInterface* At(std::uint32_t index, std::uint32_t* place = nullptr) const;
 
     int listsOpen_ = 0;
     int devicesOpened_ = 0;

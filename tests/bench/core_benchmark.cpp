@@ -29,6 +29,7 @@ class NoBoxes final : public ConverterListener {
 public:
     void ShowCommError(const char*, const char*) override {}
     void ConverterBack() override {}
+    void ConverterLost() override {}
 };
 
 struct OpenSimulatedConverter {

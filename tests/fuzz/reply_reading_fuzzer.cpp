@@ -8,7 +8,8 @@
 // arrived, and it ends at the first zero byte. Reading stops at the first report holding CR LF ">"
 // (0) or at the first read of no bytes (-1); the reports behind stay queued. Without either, the
 // read times out at its deadline (1) and the error box opens once, at the deadline, unless it is
-// open already. Reports already queued are read even past the deadline, but once it has passed a
+// open already or was shown already in this silence (it shows once per silence: not again until
+// a prompt has arrived). Reports already queued are read even past the deadline, but once it has passed a
 // report without the prompt ends the read (1) at once. A command gets REPLY_TIMEOUT for its reply, or SILENT_EXCHANGE_BUDGET in all while
 // the converter is silent; before the write, input left from earlier exchanges is dropped, and
 // while silent it is read first: a prompt among it shows the converter is answering again. Each
@@ -72,6 +73,7 @@ using Outcome = ReplyOutcome;
 struct Model {
     std::deque<InputReport> queued;  // reports the converter holds, all of them arrived
     bool silent = false;
+    bool boxShownInSilence = false;
     int boxesShown = 0;
     int answeredAgain = 0;
     bool answeredPending = false;  // the converter came back; the hook is called at the command's end
@@ -90,6 +92,7 @@ Outcome ReadUpToPrompt(Model& model, TimePoint deadline)
         if (OwnPayloadHasPrompt(report)) {
             model.answeredPending = model.answeredPending || model.silent;
             model.silent = false;
+            model.boxShownInSilence = false;
             return Outcome::Prompt;
         }
         if (model.now > deadline) {
@@ -143,6 +146,7 @@ public:
                 answered = answered || OwnPayloadHasPrompt(report);
             }
             model_.silent = !answered;
+            model_.boxShownInSilence = model_.boxShownInSilence && !answered;
             model_.answeredPending = model_.answeredPending || answered;
         }
         model_.queued.clear();
@@ -202,6 +206,7 @@ private:
     }
 
     void ConverterBack() override { ++answeredAgainActual_; }
+    void ConverterLost() override { Require(false, "a converter on the bus is never taken as lost"); }
 
     void ExpectTimeOut(Outcome expected, TimePoint deadline)
     {
@@ -210,8 +215,9 @@ private:
         }
         // A read that starts past its deadline fails without waiting.
         model_.now = std::max(model_.now, deadline);
-        if (!boxOpen_) {
+        if (!boxOpen_ && !model_.boxShownInSilence) {
             ++model_.boxesShown;
+            model_.boxShownInSilence = true;
             boxDue_ = model_.now;
         }
     }
@@ -222,7 +228,7 @@ private:
         Require(link_.Silent() == model_.silent,
                 "the converter counts as silent from a time-out until a prompt arrives");
         Require(clock_.Now() == model_.now, "an exchange waits exactly up to its deadline, and only without a prompt");
-        Require(boxesShownActual_ == model_.boxesShown, "every time-out outside the box shows the box once");
+        Require(boxesShownActual_ == model_.boxesShown, "the first time-out of a silence outside the box shows the box once");
         Require(answeredAgainActual_ == model_.answeredAgain,
                 "each return of the converter from silence calls the hook once");
         Require(link_.ErrorBoxOpen() == boxOpen_, "the box counts as open while it is");

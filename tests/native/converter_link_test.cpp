@@ -315,14 +315,12 @@ TEST_F(ConverterLinkTest, AReturnSeenFromInsideTheErrorBoxIsResentOnce)
     const int& resends = listener.backCount;
     Open();
     converter->faults.silent = true;
-    link->SendConverterCommand("W 0 1");  // the first time-out
-    // The next command fails too; from inside its box a command finds the converter back.
+    // The first time-out opens the box; from inside it a command finds the converter back.
     listener.whileBoxOpen = [&] {
         converter->faults.silent = false;
         link->SendConverterCommand("W 0 2");
     };
-    shownBoxes.clear();
-    link->SendConverterCommand("W 0 3");
+    link->SendConverterCommand("W 0 1");
     EXPECT_EQ(shownBoxes.size(), 1u);
     EXPECT_EQ(resends, 1) << "one return, one resend";
 }
@@ -345,7 +343,7 @@ TEST_F(ConverterLinkTest, ALateReplyNeverAnswersTheNextCommand)
     EXPECT_EQ(shownBoxes.size(), 1u);
 }
 
-TEST_F(ConverterLinkTest, AtMostOneErrorBoxIsOpenWhileCommandsRunInsideIt)
+TEST_F(ConverterLinkTest, OneErrorBoxPerSilenceAndNoneOnTopOfAnother)
 {
     Open();
     converter->faults.silent = true;
@@ -360,9 +358,15 @@ TEST_F(ConverterLinkTest, AtMostOneErrorBoxIsOpenWhileCommandsRunInsideIt)
     EXPECT_EQ(link->SendConverterCommand("W 0 0"), CommandResult::ReadFailed);
     EXPECT_EQ(shownBoxes.size(), 1u);
     EXPECT_EQ(nested, 12);
-    // Once the box is closed, the next failure shows it again.
+    // Once the box is closed, the same silence shows no further box: the operator knows.
     listener.whileBoxOpen = nullptr;
     EXPECT_EQ(link->SendConverterCommand("W 0 0"), CommandResult::ReadFailed);
+    EXPECT_EQ(shownBoxes.size(), 1u);
+    // The converter answers, then falls silent again: that is a new silence, with a box of its own.
+    converter->faults.silent = false;
+    EXPECT_EQ(link->SendConverterCommand("W 0 1"), CommandResult::Answered);
+    converter->faults.silent = true;
+    EXPECT_EQ(link->SendConverterCommand("W 0 2"), CommandResult::ReadFailed);
     EXPECT_EQ(shownBoxes.size(), 2u);
 }
 

@@ -30,9 +30,11 @@ public:
             onBack();
         }
     }
+    void ConverterLost() override { ++lostCount; }
 
     std::vector<ShownBox> boxes;
     std::function<void()> whileBoxOpen;  // commands sent from the box's message loop
     int backCount = 0;
     std::function<void()> onBack;
+    int lostCount = 0;
 };

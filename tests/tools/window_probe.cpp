@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "converter/converter_commands.h"
 #include "panel/control_ids.h"
 
 namespace {
@@ -60,7 +61,7 @@ std::vector<std::pair<std::string, int>> PanelControls()
 {
     std::vector<std::pair<std::string, int>> controls{
         {"fade-time", ID_FADE_TIME}, {"preset", ID_PRESET}, {"save", ID_SAVE}, {"go", ID_GO}, {"master", ID_MASTER}};
-    for (int channel = 0; channel < PANEL_CHANNELS; ++channel) {
+    for (int channel = 0; channel < CHANNEL_COUNT; ++channel) {
         controls.emplace_back("a" + std::to_string(channel + 1), ID_SCENE_A_FIRST + channel);
         controls.emplace_back("b" + std::to_string(channel + 1), ID_SCENE_B_FIRST + channel);
     }

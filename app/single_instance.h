@@ -1,0 +1,25 @@
+#pragma once
+
+// One console per converter: a second Veltrano.exe does not search or open the converter, it
+// brings the running console to the front and ends.
+
+#include <windows.h>
+
+class SingleInstance {
+public:
+    // Claims the console for this process, unless another Veltrano.exe holds it.
+    SingleInstance();
+    ~SingleInstance();
+    SingleInstance(const SingleInstance&) = delete;
+    SingleInstance& operator=(const SingleInstance&) = delete;
+
+    bool First() const { return first_; }
+
+private:
+    HANDLE mutex_ = nullptr;
+    bool first_ = true;
+};
+
+// Brings the main window of the running console (class `className`, in another process of the
+// same program) to the front, restored if it is minimised.
+void BringRunningConsoleToFront(const char* className);
