@@ -88,7 +88,7 @@ public:
     // The edit boxes' own window procedure in front of the system's: Enter in the fade-time box,
     // and pastes into either box.
     static LRESULT CALLBACK EditBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR boxId,
-                                        DWORD_PTR console);
+                                        DWORD_PTR owner);
 
 private:
     void StepCrossfade();

@@ -55,10 +55,9 @@ std::optional<std::string> ClipboardText(HWND owner, std::size_t limit, bool& to
 // Whether `text` shows whole in the box, on one line: the boxes neither scroll nor wrap.
 bool FitsTheBox(HWND box, const std::string& text)
 {
-    for (const char c : text) {
-        if (static_cast<unsigned char>(c) < 0x20) {
-            return false;  // a line break, a tab or another control character
-        }
+    // A line break, a tab or another control character does not show on one line.
+    if (std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; })) {
+        return false;
     }
     RECT room{};
     SendMessageA(box, EM_GETRECT, 0, reinterpret_cast<LPARAM>(&room));
@@ -111,6 +110,8 @@ LRESULT Console::OnEnterInFadeBox(HWND box, WPARAM wParam, LPARAM lParam)
     enterUpdated_ = false;
     const LRESULT result = DefSubclassProc(box, WM_CHAR, wParam, lParam);
     enterTyped_ = false;
+    // The box's update, sent from inside its own handling of the key, may have set enterUpdated_.
+    // cppcheck-suppress knownConditionTrueFalse
     if (!enterUpdated_ && !closing_ && SameText(ReadBox(box).data(), before)) {
         StartCrossfade();
     }

@@ -46,9 +46,8 @@ BOOL CALLBACK FindRunningConsole(HWND window, LPARAM parameter)
 
 }  // namespace
 
-SingleInstance::SingleInstance()
+SingleInstance::SingleInstance() : mutex_(CreateMutexA(nullptr, FALSE, CONSOLE_MUTEX_NAME))
 {
-    mutex_ = CreateMutexA(nullptr, FALSE, CONSOLE_MUTEX_NAME);
     first_ = !(mutex_ != nullptr && GetLastError() == ERROR_ALREADY_EXISTS);
 }
 

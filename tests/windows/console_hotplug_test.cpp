@@ -1,0 +1,93 @@
+// The console's side of a converter that comes and goes, over the simulated converter: the
+// platform's device notifications sent to the real main window.
+
+#include <windows.h>
+
+#include <dbt.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <string>
+
+#include "console_fixture.h"
+#include "converter/converter_commands.h"
+#include "mixing/channel_mix.h"
+
+namespace {
+
+class ConsoleHotplug : public ConsoleTest {
+protected:
+    // What the platform sends a window that registered for HID interface notifications.
+    void Announce(WPARAM event, const GUID& interfaceClass = HID_INTERFACE_CLASS)
+    {
+        DEV_BROADCAST_DEVICEINTERFACE_A broadcast{};
+        broadcast.dbcc_size = sizeof(broadcast);
+        broadcast.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+        broadcast.dbcc_classguid = interfaceClass;
+        SendMessageA(Main(), WM_DEVICECHANGE, event, reinterpret_cast<LPARAM>(&broadcast));
+    }
+
+    // Whether the strip of the "DMX Converter not found!" notice shows anything, as painted.
+    bool NoticeShown()
+    {
+        PumpMessages();
+        const Pixels strip = Crop(CaptureClient(Main()), 300, 0, 220, 20);
+        const std::uint32_t background = Rgb(GetSysColor(COLOR_WINDOW));
+        return std::any_of(strip.data.begin(), strip.data.end(), [&](std::uint32_t p) { return p != background; });
+    }
+};
+
+// A device announced before it can be opened is found by a later try of the search, and the
+// stage is brought to what the faders show.
+TEST_F(ConsoleHotplug, AConverterAnnouncedBeforeItOpensIsFoundByTheRetryAndGetsTheFaders)
+{
+    PopulateTypicalBus(bus, converter);
+    converter->Unplug();
+    ASSERT_TRUE(StartOn(bus));
+    ASSERT_FALSE(Link().Present());
+    ASSERT_TRUE(NoticeShown());
+    Panel().sceneA[2]->SetLevel(0x40);
+    Panel().sceneB[2]->SetLevel(0x90);
+    Panel().master->SetLevel(0x80);
+
+    Announce(DBT_DEVICEARRIVAL, GUID{});  // not a HID interface: nothing happens
+    Announce(DBT_DEVICEARRIVAL);          // too early: the converter is not there yet
+    EXPECT_FALSE(Link().Present());
+    converter->PlugIn();
+    ASSERT_TRUE(PumpUntil([this] { return Link().Present(); }, std::chrono::milliseconds(1500)));
+    EXPECT_FALSE(NoticeShown()) << "the notice went";
+
+    const auto& history = Converter().History();
+    ASSERT_EQ(history.size(), 1u + CHANNEL_COUNT);
+    EXPECT_EQ(history[0].command, "I");
+    EXPECT_EQ(history[3].command, LevelCommand(2, MixLevel(0x40, 0x90, 0x80)));
+    EXPECT_EQ(Converter().Levels()[2], MixLevel(0x40, 0x90, 0x80));
+    // Found once: the later retry searches no more.
+    PumpUntil([] { return false; }, std::chrono::milliseconds(2200));
+    EXPECT_EQ(history.size(), 1u + CHANNEL_COUNT);
+}
+
+// Unplugged, the console says so with its notice, not a box, sends nothing, and works on.
+TEST_F(ConsoleHotplug, UnpluggedTheNoticeComesBackAndTheConsoleWorksOn)
+{
+    Start();
+    ASSERT_FALSE(NoticeShown());
+    const std::uint64_t exchanges = Converter().ExchangeCount();
+    Announce(DBT_DEVICEREMOVECOMPLETE);  // another HID device went
+    EXPECT_TRUE(Link().Present());
+
+    converter->Unplug();
+    Announce(DBT_DEVICEREMOVECOMPLETE);
+    EXPECT_FALSE(Link().Present());
+    EXPECT_TRUE(NoticeShown()) << "the notice is back";
+    EXPECT_EQ(FindThreadWindow("#32770", "Error"), nullptr);
+
+    SendMessageA(Panel().goButton, BM_CLICK, 0, 0);
+    PumpMessages();
+    EXPECT_EQ(Panel().master->GetLevel(), 255) << "GO still moves the master on screen";
+    EXPECT_EQ(Converter().ExchangeCount(), exchanges) << "nothing is sent while it is away";
+}
+
+}  // namespace
