@@ -90,6 +90,13 @@ LRESULT CALLBACK Console::EditBoxProc(HWND box, UINT message, WPARAM wParam, LPA
     case WM_PASTE:
         console->OnPaste(box, static_cast<int>(boxId));
         return 0;
+    case WM_KEYDOWN:
+        // Shift+Insert pastes too, and some edit controls do it without a WM_PASTE.
+        if (wParam == VK_INSERT && GetKeyState(VK_SHIFT) < 0 && GetKeyState(VK_CONTROL) >= 0) {
+            console->OnPaste(box, static_cast<int>(boxId));
+            return 0;
+        }
+        break;
     case WM_NCDESTROY:
         RemoveWindowSubclass(box, EditBoxProc, boxId);
         break;
