@@ -4,7 +4,7 @@
 
 #include "app/console.h"
 #include "app/single_instance.h"
-#include "converter/win32_hid_bus.h"
+#include "app/win32_hid_bus.h"
 
 // The platform declares the entry point with parameter names of its own.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)  // NOLINT(readability-inconsistent-declaration-parameter-name)

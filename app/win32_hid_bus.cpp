@@ -1,4 +1,4 @@
-#include "converter/win32_hid_bus.h"
+#include "app/win32_hid_bus.h"
 
 #include <windows.h>
 
