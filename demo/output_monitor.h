@@ -1,31 +1,51 @@
 #pragma once
 
 // The simulated converter's output monitor: a window beside the console that shows what the
-// converter holds and what it was last told. It repaints as commands arrive and never takes the
-// focus from the console.
+// converter holds and what it was last told, and whether it is plugged in, with a control that
+// unplugs it or plugs it in again. It repaints as commands arrive and never takes the focus from
+// the console: it is not activated by a click, it moves itself when dragged by its caption, and
+// its control is painted and handled by the monitor itself rather than being a child button,
+// which would take the focus when clicked.
 
 #include <windows.h>
 
 #include "simulator/simulated_converter.h"
+#include "simulator/simulated_hid_bus.h"
 
 inline constexpr const char* MONITOR_TITLE = "Simulated DMX Converter - Output Monitor";
 
 class OutputMonitor {
 public:
-    // Opens the monitor at (x, y) and hooks it to the converter.
-    OutputMonitor(HINSTANCE instance, SimulatedConverter& converter, int x, int y);
+    // Opens the monitor at (x, y) and hooks it to the converter, which is on `bus`.
+    OutputMonitor(HINSTANCE instance, SimulatedHidBus& bus, SimulatedConverter& converter, int x, int y);
     ~OutputMonitor();
     OutputMonitor(const OutputMonitor&) = delete;
     OutputMonitor& operator=(const OutputMonitor&) = delete;
 
     // None when the window could not be created, or after it was closed.
     HWND Window() const { return window_; }
+    // Where the plug control is, in client coordinates.
+    RECT PlugControl() const;
 
 private:
     static LRESULT CALLBACK MonitorProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void OnPaint();
     void Refresh();
+    void OnButtonDown(POINT at);
+    void OnCaptionDown(POINT screenAt);
+    void OnMouseMove(POINT at);
+    void OnButtonUp(POINT at);
+    void OnCaptureLost();
+    // Unplugs the converter through its bus, or plugs it in.
+    void TogglePlug();
 
+    SimulatedHidBus& bus_;
     SimulatedConverter& converter_;
     HWND window_ = nullptr;
+    // What the left button, held down, is doing: pressing the control, or moving the window.
+    enum class Drag { None, Control, Window };
+    Drag drag_ = Drag::None;
+    bool pressedOver_ = false;  // the control is pressed and the pointer is over it
+    POINT moveFrom_{};          // where the caption was pressed, on the screen
+    POINT frameAtStart_{};      // where the window was then
 };

@@ -25,6 +25,9 @@ std::string VisibleText(const std::string& text)
 MonitorView BuildMonitorView(const SimulatedConverter& converter)
 {
     MonitorView view;
+    view.connected = converter.Connected();
+    view.connection = view.connected ? "Converter: plugged in" : "Converter: unplugged";
+    view.plugAction = view.connected ? "Unplug the converter" : "Plug the converter in";
     view.levels = converter.Levels();
 
     const auto& presets = converter.Presets();

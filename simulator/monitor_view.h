@@ -1,7 +1,8 @@
 #pragma once
 
-// What the simulated converter's output monitor shows, as text: the twelve channel levels, the
-// stored presets and the last commands with their replies.
+// What the simulated converter's output monitor shows, as text: whether the converter is plugged
+// in (and what its plug control does), the twelve channel levels, the stored presets and the
+// last commands with their replies.
 
 #include <string>
 #include <vector>
@@ -9,6 +10,9 @@
 #include "simulator/simulated_converter.h"
 
 struct MonitorView {
+    bool connected = true;
+    std::string connection;             // "Converter: plugged in" or "Converter: unplugged"
+    std::string plugAction;             // what the plug control does when clicked
     ChannelLevels levels{};
     std::vector<std::string> presets;   // one line per stored preset, lowest number first
     std::vector<std::string> commands;  // the last exchanges, oldest first

@@ -215,6 +215,40 @@ bool SimulatedHidBus::InterfacePresent(const std::string& devicePath)
     return false;
 }
 
+std::optional<std::uint32_t> SimulatedHidBus::PlaceOfConverter(const SimulatedConverter& converter) const
+{
+    for (std::uint32_t place = 0; place < interfaces.size(); ++place) {
+        if (interfaces[place].converter.get() == &converter) {
+            return place;
+        }
+    }
+    return std::nullopt;
+}
+
+void SimulatedHidBus::PlugIn(SimulatedConverter& converter)
+{
+    const std::optional<std::uint32_t> place = PlaceOfConverter(converter);
+    if (!place || converter.Connected()) {
+        return;
+    }
+    converter.PlugIn();
+    if (onDeviceChange) {
+        onDeviceChange(true, DevicePath(*place));
+    }
+}
+
+void SimulatedHidBus::Unplug(SimulatedConverter& converter)
+{
+    const std::optional<std::uint32_t> place = PlaceOfConverter(converter);
+    if (!place || !converter.Connected()) {
+        return;
+    }
+    converter.Unplug();
+    if (onDeviceChange) {
+        onDeviceChange(false, DevicePath(*place));
+    }
+}
+
 void PopulateTypicalBus(SimulatedHidBus& bus, std::shared_ptr<SimulatedConverter> converter)
 {
     bus.interfaces.clear();

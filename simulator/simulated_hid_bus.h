@@ -56,11 +56,20 @@ public:
     std::unique_ptr<HidDevice> OpenDevice(const std::string& devicePath, std::uint32_t& error) override;
     bool InterfacePresent(const std::string& devicePath) override;
 
-    // Tells the listener of device notifications of an interface's arrival or removal, as the
-    // platform tells a window that registered for them.
-    std::function<void(bool arrived)> onDeviceChange;
+    // Plugs a converter of this bus in, or unplugs it, and then announces its interface's arrival
+    // or removal. Nothing happens, and nothing is announced, for a converter that already is as
+    // asked, or is not on this bus.
+    void PlugIn(SimulatedConverter& converter);
+    void Unplug(SimulatedConverter& converter);
+
+    // Told of an interface's arrival or removal, with its device path, as the platform tells a
+    // window that registered for device notifications. It is called once the change is done, so
+    // that a search it starts sees the bus as it now is.
+    std::function<void(bool arrived, const std::string& devicePath)> onDeviceChange;
 
 private:
+    // The place in `interfaces` of this converter.
+    std::optional<std::uint32_t> PlaceOfConverter(const SimulatedConverter& converter) const;
     // The place in `interfaces` of the interface present at a member index.
     std::optional<std::uint32_t> PlaceOf(std::uint32_t index) const;
     const SimulatedInterface* At(std::uint32_t index, std::uint32_t* place = nullptr) const;

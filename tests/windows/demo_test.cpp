@@ -45,6 +45,29 @@ protected:
         SendMessageA(Main(), WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 0), reinterpret_cast<LPARAM>(fader.Track()));
     }
     MonitorView View() { return BuildMonitorView(DemoConverter()); }
+    // Clicks the monitor's plug control with the mouse, through the system's input queue as the
+    // operator's click comes, and waits until the converter's plug has changed.
+    bool ClickPlugControl()
+    {
+        const bool wasConnected = DemoConverter().Connected();
+        const RECT control = demo->Monitor().PlugControl();
+        POINT centre{(control.left + control.right) / 2, (control.top + control.bottom) / 2};
+        ClientToScreen(demo->MonitorWindow(), &centre);
+        SetCursorPos(centre.x, centre.y);
+        INPUT events[2]{};
+        events[0].type = INPUT_MOUSE;
+        events[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+        events[1].type = INPUT_MOUSE;
+        events[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+        SendInput(2, events, sizeof(INPUT));
+        return PumpUntil([&] { return DemoConverter().Connected() != wasConnected; }, std::chrono::milliseconds(3000));
+    }
+    // The strip above the panel where the console says the converter is not found, as painted.
+    Pixels NoticeStrip()
+    {
+        PumpMessages();
+        return Crop(CaptureClient(Main()), 300, 0, 220, 20);
+    }
     // True when the monitor has a repaint pending.
     bool MonitorPending() { return GetUpdateRect(demo->MonitorWindow(), nullptr, FALSE) != 0; }
 
@@ -138,6 +161,65 @@ TEST_F(Demo, TheMonitorListsStoredPresets)
     }
     EXPECT_TRUE(listed);
     EXPECT_EQ(View().commands.back(), "c0 63<CR>   -> c0 63<CR><LF>>");
+}
+
+// The strip as a fresh device context draws it: with the notice centred in it, or empty.
+Pixels ExpectedStrip(bool withNotice)
+{
+    return Render(220, 20, [withNotice](HDC dc) {
+        if (withNotice) {
+            RECT r{0, 0, 220, 20};
+            DrawTextA(dc, "DMX Converter not found!", -1, &r, DT_CENTER);
+        }
+    });
+}
+
+TEST_F(Demo, UnpluggedFromTheMonitorTheConsoleShowsTheNoticeAndKeepsTheFocus)
+{
+    HWND focused = Panel().master->Track();
+    SetFocus(focused);
+    PumpMessages();
+    ASSERT_EQ(GetForegroundWindow(), Main());
+    ASSERT_EQ(NoticeStrip().data, ExpectedStrip(false).data);
+
+    ASSERT_TRUE(ClickPlugControl());
+    EXPECT_FALSE(DemoConverter().Connected());
+    EXPECT_FALSE(console->Link().Present()) << "the removal was announced to the console";
+    EXPECT_EQ(NoticeStrip().data, ExpectedStrip(true).data) << "the notice is painted";
+    EXPECT_EQ(GetActiveWindow(), Main());
+    EXPECT_EQ(GetForegroundWindow(), Main());
+    EXPECT_EQ(GetFocus(), focused);
+}
+
+TEST_F(Demo, PluggedInAgainFromTheMonitorTheStageFollowsTheFadersAsTheyStand)
+{
+    for (std::size_t i = 0; i < 12; ++i) {
+        Panel().sceneA[i]->SetLevel(0x20);
+        Panel().sceneB[i]->SetLevel(0x05);
+    }
+    Panel().master->SetLevel(255);
+    Scroll(*Panel().master);
+    ASSERT_TRUE(ClickPlugControl());
+    ASSERT_FALSE(console->Link().Present());
+
+    // Moved while the converter is away: on screen only.
+    const int levels[12] = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xAA, 0xFF};
+    for (std::size_t i = 0; i < 12; ++i) {
+        Panel().sceneA[i]->SetLevel(levels[i]);
+        Scroll(*Panel().sceneA[i]);
+    }
+    DemoConverter().ClearHistory();
+
+    ASSERT_TRUE(ClickPlugControl());
+    // Found in answer to the arrival itself, not by a later retry of the search.
+    EXPECT_TRUE(console->Link().Present());
+    ASSERT_EQ(DemoConverter().History().size(), 13u) << "I, then all twelve channels";
+    EXPECT_EQ(DemoConverter().History()[0].command, "I");
+    for (std::size_t i = 0; i < 12; ++i) {
+        EXPECT_EQ(DemoConverter().Levels()[i], levels[i]) << "channel " << i + 1;
+    }
+    EXPECT_EQ(NoticeStrip().data, ExpectedStrip(false).data) << "the notice is gone";
+    EXPECT_EQ(GetForegroundWindow(), Main());
 }
 
 }  // namespace
