@@ -54,29 +54,27 @@ std::string Describe(const ProcessMarks& marks)
 // (read the same way, in this process) one more GDI object and one more window.
 void CheckTheMeasures(const ShippedConsole& console)
 {
-    // Wine's own threads in a fresh process still make a few handles after its window shows.
-    ProcessMarks before = MeasureProcess(console.Process(), console.ProcessId());
-    for (int settle = 0; settle < 20; ++settle) {
-        Sleep(100);
-        const ProcessMarks again = MeasureProcess(console.Process(), console.ProcessId());
-        const bool settled = again.kernelHandles == before.kernelHandles;
-        before = again;
-        if (settled) {
-            break;
-        }
-    }
+    const ProcessMarks before = MeasureProcess(console.Process(), console.ProcessId());
     if (before.gdiObjects <= 0 || before.windows <= 0 || before.kernelHandles <= 0 || before.workingSet == 0) {
         Fail("the console's process cannot be measured: " + Describe(before));
     }
+    // Wine's own threads in a fresh process still open a few handles of their own meanwhile: what
+    // counts is that the planted one is among those counted, and gone once closed.
     HANDLE event = CreateEventA(nullptr, TRUE, FALSE, nullptr);
     HANDLE planted = nullptr;
     DuplicateHandle(GetCurrentProcess(), event, console.Process(), &planted, 0, FALSE, DUPLICATE_SAME_ACCESS);
-    const int withPlanted = CountKernelHandles(console.Process());
-    DuplicateHandle(console.Process(), planted, nullptr, nullptr, 0, FALSE, DUPLICATE_CLOSE_SOURCE);
+    const auto plantedSlot = reinterpret_cast<std::uintptr_t>(planted);
+    const std::vector<std::uintptr_t> withPlanted = KernelHandleSlots(console.Process());
+    // Closed there by taking it back: Wine leaves it open when no process is named to take it.
+    HANDLE back = nullptr;
+    DuplicateHandle(console.Process(), planted, GetCurrentProcess(), &back, 0, FALSE,
+                    DUPLICATE_CLOSE_SOURCE | DUPLICATE_SAME_ACCESS);
+    CloseHandle(back);
     CloseHandle(event);
-    if (withPlanted != before.kernelHandles + 1) {
-        Fail("a handle added to the console's process is not counted: " + std::to_string(before.kernelHandles) +
-             " -> " + std::to_string(withPlanted));
+    const std::vector<std::uintptr_t> withoutPlanted = KernelHandleSlots(console.Process());
+    if (planted == nullptr || std::count(withPlanted.begin(), withPlanted.end(), plantedSlot) != 1 ||
+        std::count(withoutPlanted.begin(), withoutPlanted.end(), plantedSlot) != 0) {
+        Fail("a handle added to the console's process and closed again is not seen so");
     }
 
     const int gdiBefore = CountGdiObjects(GetCurrentProcess());

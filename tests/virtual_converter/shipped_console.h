@@ -311,19 +311,25 @@ inline constexpr std::size_t GDI_ENTRY_SIZE = 24;
 inline constexpr std::size_t GDI_ENTRY_TYPE_OFFSET = 14;
 inline constexpr std::size_t PEB_GDI_TABLE_OFFSET = 0xF8;
 
-inline int CountKernelHandles(HANDLE process)
+// The handle values that are open in the process.
+inline std::vector<std::uintptr_t> KernelHandleSlots(HANDLE process)
 {
-    int count = 0;
+    std::vector<std::uintptr_t> slots;
     for (std::uintptr_t slot = 4; slot < HANDLE_SLOTS_SCANNED * 4; slot += 4) {
         HANDLE copy = nullptr;
         // Slot values are what the process itself holds as handles.
-        if (DuplicateHandle(process, reinterpret_cast<HANDLE>(slot),
-                            GetCurrentProcess(), &copy, 0, FALSE, DUPLICATE_SAME_ACCESS)) {
-            ++count;
+        if (DuplicateHandle(process, reinterpret_cast<HANDLE>(slot), GetCurrentProcess(), &copy, 0, FALSE,
+                            DUPLICATE_SAME_ACCESS)) {
+            slots.push_back(slot);
             CloseHandle(copy);
         }
     }
-    return count;
+    return slots;
+}
+
+inline int CountKernelHandles(HANDLE process)
+{
+    return static_cast<int>(KernelHandleSlots(process).size());
 }
 
 inline int CountGdiObjects(HANDLE process)
