@@ -347,8 +347,7 @@ inline int CountGdiObjects(HANDLE process)
         return -1;
     }
     std::vector<std::uint8_t> entries(GDI_TABLE_ENTRIES * GDI_ENTRY_SIZE);
-    if (!ReadProcessMemory(process, reinterpret_cast<const void*>(table),
-                           entries.data(), entries.size(), &read) ||
+    if (!ReadProcessMemory(process, reinterpret_cast<const void*>(table), entries.data(), entries.size(), &read) ||
         read != entries.size()) {
         return -1;
     }
