@@ -37,9 +37,14 @@ Pixels CaptureClient(HWND window)
 {
     RECT client;
     GetClientRect(window, &client);
+    return CaptureClientPart(window, 0, 0, client.right, client.bottom);
+}
+
+Pixels CaptureClientPart(HWND window, int left, int top, int width, int height)
+{
     HDC screen = GetDC(window);
-    Pixels pixels = DrawInto(screen, client.right, client.bottom, [&](HDC memory) {
-        BitBlt(memory, 0, 0, client.right, client.bottom, screen, 0, 0, SRCCOPY);
+    Pixels pixels = DrawInto(screen, width, height, [&](HDC memory) {
+        BitBlt(memory, 0, 0, width, height, screen, left, top, SRCCOPY);
     });
     ReleaseDC(window, screen);
     return pixels;

@@ -16,6 +16,8 @@ struct Pixels {
     std::uint32_t At(int x, int y) const { return data[static_cast<std::size_t>(y * width + x)]; }
 };
 Pixels CaptureClient(HWND window);
+// A part of the client area only: cheap enough to watch a small area change.
+Pixels CaptureClientPart(HWND window, int left, int top, int width, int height);
 // Runs `draw` on a white bitmap of the given size with a fresh device context's defaults.
 Pixels Render(int width, int height, const std::function<void(HDC)>& draw);
 inline std::uint32_t Rgb(COLORREF c)
