@@ -1,6 +1,7 @@
 # Writes the module-definition file of a system DLL from MinGW's import library for it: every
-# function that the import library offers, under the DLL's name.
-#   cmake -DNM=... -DIMPORT_LIB=libhid.a -DDLL=hid.dll -DDEF=hid.def -P delay_import_def.cmake
+# function that the import library offers, under the DLL's name. With STUB, every function is
+# exported as that one function instead (for a stand-in DLL of the same name).
+#   cmake -DNM=... -DIMPORT_LIB=libhid.a -DDLL=hid.dll -DDEF=hid.def [-DSTUB=Name] -P delay_import_def.cmake
 cmake_minimum_required(VERSION 3.25)
 execute_process(COMMAND ${NM} -g --defined-only ${IMPORT_LIB} OUTPUT_VARIABLE symbols RESULT_VARIABLE failed)
 if(failed)
@@ -19,7 +20,11 @@ set(exports "")
 foreach(thunk IN LISTS thunks)
     string(REGEX REPLACE ".* T " "" name "${thunk}")
     if(name IN_LIST slot_names)
-        string(APPEND exports "    ${name}\n")
+        if(STUB)
+            string(APPEND exports "    ${name}=${STUB}\n")
+        else()
+            string(APPEND exports "    ${name}\n")
+        endif()
     endif()
 endforeach()
 if(exports STREQUAL "")
