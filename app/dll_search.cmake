@@ -30,16 +30,25 @@ foreach(name IN LISTS VELTRANO_DELAY_LOADED)
     list(APPEND VELTRANO_DELAY_IMPORT_LIBS ${lib})
 endforeach()
 add_custom_target(veltrano_delay_imports DEPENDS ${VELTRANO_DELAY_IMPORT_LIBS})
+# For the function below, which may be called from any folder.
+set_target_properties(veltrano_delay_imports PROPERTIES
+    VELTRANO_DIR ${VELTRANO_DELAY_IMPORT_DIR}
+    VELTRANO_LIBS "${VELTRANO_DELAY_IMPORT_LIBS}"
+    VELTRANO_DIRECT_IMPORTS "${VELTRANO_DIRECT_IMPORTS}")
 
+# Call it for each executable: its entry point must call RestrictDllSearchToSystemFolder first.
 function(veltrano_take_dlls_from_system_folder target)
-    target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/app/dll_search.cpp)
-    target_link_directories(${target} BEFORE PRIVATE ${VELTRANO_DELAY_IMPORT_DIR})
+    get_target_property(dir veltrano_delay_imports VELTRANO_DIR)
+    get_target_property(libs veltrano_delay_imports VELTRANO_LIBS)
+    get_target_property(allowed veltrano_delay_imports VELTRANO_DIRECT_IMPORTS)
+    target_sources(${target} PRIVATE ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/dll_search.cpp)
+    target_link_directories(${target} BEFORE PRIVATE ${dir})
     add_dependencies(${target} veltrano_delay_imports)
-    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${VELTRANO_DELAY_IMPORT_LIBS})
+    set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${libs})
     # Checked on the built file: a direct import of anything else (a MinGW runtime DLL, or a
     # system DLL that the ordinary search could find beside the executable) fails the build.
     add_custom_command(TARGET ${target} POST_BUILD
-        COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DIMAGE=$<TARGET_FILE:${target}>
-                "-DALLOWED=${VELTRANO_DIRECT_IMPORTS}" -P ${PROJECT_SOURCE_DIR}/app/check_direct_imports.cmake
+        COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DIMAGE=$<TARGET_FILE:${target}> "-DALLOWED=${allowed}"
+                -P ${CMAKE_CURRENT_FUNCTION_LIST_DIR}/check_direct_imports.cmake
         VERBATIM)
 endfunction()
