@@ -3,12 +3,14 @@
 #include <windows.h>
 
 #include "app/console.h"
+#include "app/dll_search.h"
 #include "app/single_instance.h"
 #include "app/win32_hid_bus.h"
 
 // The platform declares the entry point with parameter names of its own.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)  // NOLINT(readability-inconsistent-declaration-parameter-name)
 {
+    RestrictDllSearchToSystemFolder();
     const SingleInstance console;
     if (!console.First()) {
         BringRunningConsoleToFront(LoadApplicationStrings(instance).className);

@@ -3,11 +3,13 @@
 #include <windows.h>
 
 #include "app/console.h"
+#include "app/dll_search.h"
 #include "demo/demo_platform.h"
 
 // The platform declares the entry point with parameter names of its own.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)  // NOLINT(readability-inconsistent-declaration-parameter-name)
 {
+    RestrictDllSearchToSystemFolder();
     SteadyClock clock;
     DemoPlatform demo(instance, clock);
     return RunConsole(instance, showCommand, demo.Bus(), clock);

@@ -8,6 +8,11 @@
 #include "panel/child_window.h"
 #include "panel/control_ids.h"
 
+namespace {
+// TBS_LEFT draws nothing beside TBS_BOTH; it stays so that the trackbars keep their style bits 0x0F.
+constexpr DWORD FADER_TRACK_STYLE = TBS_VERT | TBS_AUTOTICKS | TBS_LEFT | TBS_BOTH;
+}  // namespace
+
 Fader::Fader(HWND parentWindow, HINSTANCE moduleInstance) : parent(parentWindow), instance(moduleInstance) {}
 
 void Fader::SetLabel(const char* text)
@@ -40,7 +45,7 @@ void Fader::Create(int controlId, int left, int top, int frameWidth, int height)
     HMENU childId = ChildWindowId(id);
     frame = CreateWindowExA(0, "static", nullptr, WS_CHILD | WS_VISIBLE | SS_BLACKFRAME, x, y, width, frameHeight,
                             parent, childId, instance, nullptr);
-    track = CreateWindowExA(0, TRACKBAR_CLASSA, nullptr, WS_CHILD | WS_VISIBLE | TBS_VERT | TBS_AUTOTICKS | TBS_BOTH,
+    track = CreateWindowExA(0, TRACKBAR_CLASSA, nullptr, WS_CHILD | WS_VISIBLE | FADER_TRACK_STYLE,
                             x + FADER_INSET, y + FADER_INSET, width - 2 * FADER_INSET, trackHeight - 2 * FADER_INSET,
                             parent, childId, instance, nullptr);
     SendMessageA(track, TBM_SETRANGE, FALSE, MAKELPARAM(0, FADER_TRACK_MAX));

@@ -18,6 +18,8 @@ have_pkg libclang-rt-14-dev || need+=(libclang-rt-14-dev)
 have_cmd x86_64-w64-mingw32-g++-posix || need+=(g++-mingw-w64-x86-64-posix)
 have_cmd x86_64-w64-mingw32-windres || need+=(binutils-mingw-w64-x86-64)
 [ -x /usr/lib/wine/wine64 ] || need+=(wine64)
+# Wine's own fonts: without them its caption buttons (Marlett symbols) are drawn as letters.
+have_pkg fonts-wine || need+=(fonts-wine)
 have_cmd xvfb-run || need+=(xvfb)
 have_cmd xauth || need+=(xauth)
 have_cmd import || need+=(imagemagick)

@@ -35,6 +35,12 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     echo "Preparing a Wine prefix in $WINEPREFIX (once, takes a few seconds)"
     wine_prepare_prefix "$build/run-wineboot.log"
 fi
+# Wine's own fonts (Debian's fonts-wine): this Wine does not look in their folder by itself, and
+# without them draws the caption buttons as letters.
+if ! grep -qF '"Path"="Z:\\usr\\share\\wine\\fonts"' "$WINEPREFIX/user.reg"; then
+    "$WINE" reg add 'HKCU\Software\Wine\Fonts' /v Path /d 'Z:\usr\share\wine\fonts' /f >>"$build/run-wineboot.log" 2>&1 </dev/null
+    "$WINESERVER" -w
+fi
 
 print_log() {
     local log

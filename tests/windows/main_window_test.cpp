@@ -55,7 +55,8 @@ void ExpectControl(HWND mainWindow, const ExpectedControl& c)
 }
 
 constexpr DWORD CHILD = WS_CHILD | WS_VISIBLE;
-constexpr DWORD TRACK_STYLE = CHILD | TBS_VERT | TBS_AUTOTICKS | TBS_BOTH;
+// Vertical, automatic ticks, ticks on both sides, and the left-tick bit as well.
+constexpr DWORD TRACK_STYLE = CHILD | 0x0F;
 
 void ExpectFader(HWND mainWindow, const Fader& fader, const char* label, int id, int x, int y, int width)
 {

@@ -165,7 +165,7 @@ TEST_F(ShippedResources, AboutBoxTemplate)
     EXPECT_EQ(r.Word(), 8) << "point size";
     EXPECT_EQ(r.Word(), 0) << "weight";
     EXPECT_EQ(r.Byte(), 0) << "italic";
-    EXPECT_EQ(r.Byte(), 0) << "character set";
+    EXPECT_EQ(r.Byte(), 1) << "character set: DEFAULT_CHARSET";
     EXPECT_EQ(r.SzOrOrdinal(), "System");
 
     const std::uint32_t childStyle = WS_CHILD | WS_VISIBLE;

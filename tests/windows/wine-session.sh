@@ -24,6 +24,12 @@ start)
         wine_managed_windows no
         wine_wait_server 60
     fi
+    # Wine's own fonts (Debian's fonts-wine): this Wine does not look in their folder by itself,
+    # and without them draws the caption buttons as letters.
+    if ! grep -qF '"Path"="Z:\\usr\\share\\wine\\fonts"' "$WINEPREFIX/user.reg"; then
+        "$WINE" reg add 'HKCU\Software\Wine\Fonts' /v Path /d 'Z:\usr\share\wine\fonts' /f >>"$session/wineboot.log" 2>&1 < /dev/null
+        "$WINESERVER" -w
+    fi
     setsid "$WINESERVER" -p >"$session/wineserver.log" 2>&1 < /dev/null
     # Wine's first program starts its services, which keep the output of that program open:
     # give them a file, never the caller's pipe.

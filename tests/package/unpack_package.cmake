@@ -1,0 +1,28 @@
+# Checks the release package against its checksum file, unpacks it into a fresh folder as a user
+# would, checks that it holds what it should, and plants the marked DLLs beside the executables.
+#   cmake -DPACKAGE=.../Veltrano-1.0.0.1-win64.zip -DFOLDER=... "-DPLANTED=a/hid.dll;..." -P unpack_package.cmake
+cmake_minimum_required(VERSION 3.25)
+get_filename_component(name ${PACKAGE} NAME)
+string(REGEX REPLACE "\\.zip$" "" top ${name})
+
+if(NOT EXISTS ${PACKAGE}.sha256)
+    message(FATAL_ERROR "no checksum file beside ${PACKAGE}")
+endif()
+file(READ ${PACKAGE}.sha256 checksum_line)
+file(SHA256 ${PACKAGE} checksum)
+if(NOT checksum_line STREQUAL "${checksum}  ${name}\n")
+    message(FATAL_ERROR "${name}.sha256 reads '${checksum_line}', the package's SHA-256 is ${checksum}")
+endif()
+
+file(REMOVE_RECURSE ${FOLDER})
+file(MAKE_DIRECTORY ${FOLDER})
+file(ARCHIVE_EXTRACT INPUT ${PACKAGE} DESTINATION ${FOLDER})
+file(GLOB_RECURSE unpacked LIST_DIRECTORIES false RELATIVE ${FOLDER} ${FOLDER}/*)
+list(SORT unpacked)
+set(expected ${top}/LICENSE ${top}/README.txt ${top}/Veltrano.exe ${top}/VeltranoDemo.exe)
+if(NOT unpacked STREQUAL expected)
+    message(FATAL_ERROR "${name} holds '${unpacked}', not '${expected}'")
+endif()
+
+file(COPY ${PLANTED} DESTINATION ${FOLDER}/${top})
+message(STATUS "${name} matches its checksum; unpacked into ${FOLDER}/${top} beside planted ${PLANTED}")
