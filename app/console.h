@@ -101,7 +101,7 @@ private:
     // Searches for the converter again while none is in use; true when it was found.
     bool SearchAgain();
     void ScheduleSearchRetry();
-    LRESULT OnEnterInFadeBox(HWND box, WPARAM wParam, LPARAM lParam);
+    LRESULT OnLineBreakTyped(WPARAM character, int boxId);
     void OnPaste(HWND box, int boxId);
 
     HINSTANCE instance_;
@@ -114,9 +114,6 @@ private:
     bool fading_ = false;  // the fade timer is running
     int showCommand_ = SW_SHOWDEFAULT;
     bool shown_ = false;
-    // Enter is being typed into the fade-time box, and whether the box reported an update for it.
-    bool enterTyped_ = false;
-    bool enterUpdated_ = false;
     // A paste is going into a box: its updates wait until the box shows the whole of it.
     bool pasting_ = false;
     HDEVNOTIFY deviceNotifications_ = nullptr;

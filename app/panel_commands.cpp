@@ -83,8 +83,8 @@ LRESULT CALLBACK Console::EditBoxProc(HWND box, UINT message, WPARAM wParam, LPA
     auto* console = reinterpret_cast<Console*>(owner);  // NOLINT(performance-no-int-to-ptr)
     switch (message) {
     case WM_CHAR:
-        if (wParam == '\r' && boxId == ID_FADE_TIME) {
-            return console->OnEnterInFadeBox(box, wParam, lParam);
+        if (wParam == '\r' || wParam == '\n') {
+            return console->OnLineBreakTyped(wParam, static_cast<int>(boxId));
         }
         break;
     case WM_PASTE:
@@ -106,23 +106,14 @@ LRESULT CALLBACK Console::EditBoxProc(HWND box, UINT message, WPARAM wParam, LPA
     return DefSubclassProc(box, message, wParam, lParam);
 }
 
-// Enter in the fade-time box starts the fade as GO does. The box refuses the line break (it is
-// one line high and does not scroll), and reports that as an update that leaves its text as it
-// was; only that update, during Enter, starts the fade. Should the box report nothing, Enter
-// starts it all the same.
-LRESULT Console::OnEnterInFadeBox(HWND box, WPARAM wParam, LPARAM lParam)
+// Enter in the fade-time box starts the fade as GO does. Neither box takes a line break: each is
+// one line high and does not scroll, and a box near its 7 characters would take a part of one.
+LRESULT Console::OnLineBreakTyped(WPARAM character, int boxId)
 {
-    const RecordedText before = ReadBox(box);
-    enterTyped_ = true;
-    enterUpdated_ = false;
-    const LRESULT result = DefSubclassProc(box, WM_CHAR, wParam, lParam);
-    enterTyped_ = false;
-    // The box's update, sent from inside its own handling of the key, may have set enterUpdated_.
-    // cppcheck-suppress knownConditionTrueFalse
-    if (!enterUpdated_ && !closing_ && SameText(ReadBox(box).data(), before)) {
+    if (character == '\r' && boxId == ID_FADE_TIME && !closing_) {
         StartCrossfade();
     }
-    return result;
+    return 0;
 }
 
 // A paste goes into the box whole or not at all: a text the box cannot show whole (longer than
@@ -189,20 +180,16 @@ void Console::OnPanelCommand(int controlId, int notificationCode)
     }
 }
 
-// A change of the text is recorded. An update that leaves the text as it was starts the fade only
-// when it is Enter's: a character the full box refused, or a refused paste, starts nothing.
+// A change of the text is recorded. An update that leaves the text as it was (a character the
+// full box refused, a refused paste) starts nothing: only Enter and GO start the fade.
 void Console::OnFadeTimeBox(int notificationCode)
 {
     if (notificationCode != EN_UPDATE || pasting_) {
         return;
     }
-    const bool enter = enterTyped_ && !enterUpdated_;
-    enterUpdated_ = enterUpdated_ || enterTyped_;
     const RecordedText text = ReadBox(panel_.fadeEdit);
     if (!SameText(text.data(), panel_.recordedFadeText)) {
         Record(panel_.recordedFadeText, text.data());
-    } else if (enter) {
-        StartCrossfade();
     }
 }
 

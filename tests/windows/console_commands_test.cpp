@@ -148,27 +148,47 @@ TEST_F(ConsoleCommands, APasteGoesInWholeOrNotAtAll)
         << "eight characters do not go into a box that reads seven";
 }
 
+// Near its 7 characters a box would take a part of Enter's line break (a lone CR), which changed
+// the fade time's text instead of starting the fade, and made a good preset invalid.
+TEST_F(ConsoleCommands, EnterNeverGoesIntoABoxNearItsLimit)
+{
+    for (HWND box : {PresetBox(), FadeBox()}) {
+        SetWindowTextA(box, "000100");
+        SendMessageA(Main(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(box), EN_UPDATE), reinterpret_cast<LPARAM>(box));
+        SetFocus(box);
+        SendMessageA(box, EM_SETSEL, 6, 6);
+        PressKey(VK_RETURN);
+        EXPECT_EQ(WindowText(box), "000100");
+        EXPECT_EQ(FindThreadWindow("#32770", "Invalid Preset"), nullptr);
+    }
+    EXPECT_STREQ(Panel().recordedPresetText.data(), "000100");
+    EXPECT_TRUE(Fading()) << "Enter in the fade-time box starts the fade";
+    EXPECT_EQ(Fade().duration, 100.0);
+}
+
 TEST_F(ConsoleCommands, OnlyTheFirstSevenCharactersOfTheFadeTimeCount)
 {
     // Seven characters are wider than the box, which refuses to take them from the keyboard; set
-    // them directly (that notifies nobody), then let Enter raise the update.
+    // them directly (that notifies nobody), then raise the update the box would.
     FocusAndSelectAll(FadeBox());
-    auto enterAfter = [&](const char* text) {
+    auto updateAfter = [&](const char* text) {
         SetWindowTextA(FadeBox(), text);
-        SendMessageA(FadeBox(), EM_SETSEL, 0, 0);
-        PressKey(VK_RETURN);
+        SendMessageA(Main(), WM_COMMAND, MAKEWPARAM(ID_FADE_TIME, EN_UPDATE), reinterpret_cast<LPARAM>(FadeBox()));
         EXPECT_EQ(WindowText(FadeBox()), text);
     };
-    enterAfter("1.00000");
+    updateAfter("1.00000");
     EXPECT_STREQ(Panel().recordedFadeText.data(), "1.00000");
-    enterAfter("1.00001");
+    updateAfter("1.00001");
     EXPECT_STREQ(Panel().recordedFadeText.data(), "1.00001") << "a change in the seventh character counts";
+    updateAfter("1.000019");
+    EXPECT_STREQ(Panel().recordedFadeText.data(), "1.00001") << "a change behind the seventh character is no change";
     ASSERT_TRUE(Commands().empty());
-    ASSERT_FALSE(Fading());
-    enterAfter("1.000019");
-    EXPECT_TRUE(Fading()) << "a change behind the seventh character is no change";
-    EXPECT_EQ(Fade().duration, 1.00001);
-    EXPECT_STREQ(Panel().recordedFadeText.data(), "1.00001");
+    ASSERT_FALSE(Fading()) << "an update that changes nothing starts nothing";
+    SendMessageA(FadeBox(), EM_SETSEL, 0, 0);
+    PressKey(VK_RETURN);
+    EXPECT_TRUE(Fading());
+    EXPECT_EQ(Fade().duration, 1.00001) << "the fade reads the first seven characters";
+    EXPECT_EQ(WindowText(FadeBox()), "1.000019") << "Enter leaves the text as it was";
 }
 
 TEST_F(ConsoleCommands, Preset007IsStoredAsPreset7)
