@@ -163,29 +163,18 @@ TEST_F(Demo, TheMonitorListsStoredPresets)
     EXPECT_EQ(View().commands.back(), "c0 63<CR>   -> c0 63<CR><LF>>");
 }
 
-// The strip as a fresh device context draws it: with the notice centred in it, or empty.
-Pixels ExpectedStrip(bool withNotice)
-{
-    return Render(220, 20, [withNotice](HDC dc) {
-        if (withNotice) {
-            RECT r{0, 0, 220, 20};
-            DrawTextA(dc, "DMX Converter not found!", -1, &r, DT_CENTER);
-        }
-    });
-}
-
 TEST_F(Demo, UnpluggedFromTheMonitorTheConsoleShowsTheNoticeAndKeepsTheFocus)
 {
     HWND focused = Panel().master->Track();
     SetFocus(focused);
     PumpMessages();
     ASSERT_EQ(GetForegroundWindow(), Main());
-    ASSERT_EQ(NoticeStrip().data, ExpectedStrip(false).data);
+    ASSERT_EQ(NoticeStrip().data, NotFoundStrip(false).data);
 
     ASSERT_TRUE(ClickPlugControl());
     EXPECT_FALSE(DemoConverter().Connected());
     EXPECT_FALSE(console->Link().Present()) << "the removal was announced to the console";
-    EXPECT_EQ(NoticeStrip().data, ExpectedStrip(true).data) << "the notice is painted";
+    EXPECT_EQ(NoticeStrip().data, NotFoundStrip(true).data) << "the notice is painted";
     EXPECT_EQ(GetActiveWindow(), Main());
     EXPECT_EQ(GetForegroundWindow(), Main());
     EXPECT_EQ(GetFocus(), focused);
@@ -218,7 +207,7 @@ TEST_F(Demo, PluggedInAgainFromTheMonitorTheStageFollowsTheFadersAsTheyStand)
     for (std::size_t i = 0; i < 12; ++i) {
         EXPECT_EQ(DemoConverter().Levels()[i], levels[i]) << "channel " << i + 1;
     }
-    EXPECT_EQ(NoticeStrip().data, ExpectedStrip(false).data) << "the notice is gone";
+    EXPECT_EQ(NoticeStrip().data, NotFoundStrip(false).data) << "the notice is gone";
     EXPECT_EQ(GetForegroundWindow(), Main());
 }
 

@@ -205,17 +205,6 @@ TEST_F(MainWindow, LabelsSetBeforeCreationGetACaptionAndAfterItOnlyTheText)
     DestroyWindow(bare.Track());
 }
 
-// The client area as a fresh device context draws it: the text the window paints, or nothing.
-Pixels NotFoundStrip(bool withText)
-{
-    return Render(220, 20, [withText](HDC dc) {
-        if (withText) {
-            RECT r{0, 0, 220, 20};
-            DrawTextA(dc, "DMX Converter not found!", -1, &r, DT_CENTER);
-        }
-    });
-}
-
 TEST_F(MainWindow, WithoutAConverterTheNoticeIsPaintedCentredAboveThePanel)
 {
     Start(false);

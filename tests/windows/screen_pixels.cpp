@@ -74,3 +74,13 @@ Pixels Crop(const Pixels& from, int left, int top, int width, int height)
     }
     return part;
 }
+
+Pixels NotFoundStrip(bool withText)
+{
+    return Render(220, 20, [withText](HDC dc) {
+        if (withText) {
+            RECT r{0, 0, 220, 20};
+            DrawTextA(dc, "DMX Converter not found!", -1, &r, DT_CENTER);
+        }
+    });
+}
