@@ -27,6 +27,7 @@ LRESULT OnCommand(Console& console, HWND window, WPARAM wParam, LPARAM lParam)
     const int id = LOWORD(wParam);
     switch (id) {
     case ID_MENU_ABOUT:
+        console.RememberFocus();
         DialogBoxParamA(console.Instance(), MAKEINTRESOURCEA(IDD_ABOUTBOX), window, AboutDialogProc, 0);
         return 0;
     case ID_MENU_EXIT:
@@ -182,6 +183,32 @@ bool Console::SearchAgain()
     return true;
 }
 
+// The main window is not a dialog: activated again it would take the keyboard itself, and the
+// fader or box the operator was using would lose it. That control gets it back.
+bool Console::OnActivate(WPARAM wParam)
+{
+    if (LOWORD(wParam) == WA_INACTIVE) {
+        RememberFocus();
+        return false;
+    }
+    const bool minimised = HIWORD(wParam) != 0;
+    if (minimised || focusToRestore_ == nullptr || !IsChild(mainWindow_, focusToRestore_)) {
+        return false;
+    }
+    SetFocus(focusToRestore_);
+    return true;
+}
+
+// A box owned by the main window disables it, which on some platforms takes the keyboard from its
+// controls before the window is told that it is left: the box's opener remembers the control first.
+void Console::RememberFocus()
+{
+    HWND focus = GetFocus();
+    if (focus != nullptr && IsChild(mainWindow_, focus)) {
+        focusToRestore_ = focus;
+    }
+}
+
 void Console::ConverterLost()
 {
     // No box: the notice is the sign. The console works on, on screen.
@@ -284,6 +311,11 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_TIMER:
         console->OnTimer(wParam);
         return 0;
+    case WM_ACTIVATE:
+        if (console->OnActivate(wParam)) {
+            return 0;
+        }
+        return DefWindowProcA(window, message, wParam, lParam);
     case WM_DESTROY:
         console->OnDestroy();
         return 0;
