@@ -133,6 +133,12 @@ void Console::OnDeviceChange(WPARAM event, LPARAM data)
     }
     if (event == DBT_DEVICEREMOVECOMPLETE) {
         link_.OnDeviceRemoval();
+        // Another converter may be plugged in already (a spare, put in before the one in use was
+        // pulled out): it takes over at once. The loss may also have been seen by an exchange
+        // before this news came.
+        if (!link_.Present()) {
+            SearchAgain();
+        }
         return;
     }
     if (link_.Present()) {
