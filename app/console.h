@@ -79,6 +79,11 @@ public:
     void OnDestroy();
     void OnDeviceChange(WPARAM event, LPARAM data);
     void OnTimer(UINT_PTR timer);
+    // WM_ACTIVATE: true when the console gave the keyboard back to one of its controls.
+    bool OnActivate(WPARAM wParam);
+    // Called before a box owned by the main window opens: the control that has the keyboard gets
+    // it back when the box is closed.
+    void RememberFocus();
 
     // ConverterListener
     void ShowCommError(const char* text, const char* caption) override;
@@ -95,6 +100,7 @@ private:
     void StopFadeTimer();
     void OnFadeTimeBox(int notificationCode);
     void OnPresetBox(int notificationCode);
+    void RestorePresetBox();
     void OnSave();
     void PlaceAndShow();
     void RepaintNotice();
@@ -120,6 +126,8 @@ private:
     // The retries of the search after the last arrival: how many are done, and when it came.
     std::size_t searchRetriesDone_ = 0;
     TimePoint lastArrival_{};
+    // The control that had the keyboard when the main window was last left.
+    HWND focusToRestore_ = nullptr;
     // The main window is being destroyed: nothing more is read from its controls or sent.
     bool closing_ = false;
 };

@@ -27,6 +27,7 @@ LRESULT OnCommand(Console& console, HWND window, WPARAM wParam, LPARAM lParam)
     const int id = LOWORD(wParam);
     switch (id) {
     case ID_MENU_ABOUT:
+        console.RememberFocus();
         DialogBoxParamA(console.Instance(), MAKEINTRESOURCEA(IDD_ABOUTBOX), window, AboutDialogProc, 0);
         return 0;
     case ID_MENU_EXIT:
@@ -132,6 +133,12 @@ void Console::OnDeviceChange(WPARAM event, LPARAM data)
     }
     if (event == DBT_DEVICEREMOVECOMPLETE) {
         link_.OnDeviceRemoval();
+        // Another converter may be plugged in already (a spare, put in before the one in use was
+        // pulled out): it takes over at once. The loss may also have been seen by an exchange
+        // before this news came.
+        if (!link_.Present()) {
+            SearchAgain();
+        }
         return;
     }
     if (link_.Present()) {
@@ -180,6 +187,32 @@ bool Console::SearchAgain()
     RepaintNotice();
     SendAllChannels();
     return true;
+}
+
+// The main window is not a dialog: activated again it would take the keyboard itself, and the
+// fader or box the operator was using would lose it. That control gets it back.
+bool Console::OnActivate(WPARAM wParam)
+{
+    if (LOWORD(wParam) == WA_INACTIVE) {
+        RememberFocus();
+        return false;
+    }
+    const bool minimised = HIWORD(wParam) != 0;
+    if (minimised || focusToRestore_ == nullptr || !IsChild(mainWindow_, focusToRestore_)) {
+        return false;
+    }
+    SetFocus(focusToRestore_);
+    return true;
+}
+
+// A box owned by the main window disables it, which on some platforms takes the keyboard from its
+// controls before the window is told that it is left: the box's opener remembers the control first.
+void Console::RememberFocus()
+{
+    HWND focus = GetFocus();
+    if (focus != nullptr && IsChild(mainWindow_, focus)) {
+        focusToRestore_ = focus;
+    }
 }
 
 void Console::ConverterLost()
@@ -284,6 +317,11 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_TIMER:
         console->OnTimer(wParam);
         return 0;
+    case WM_ACTIVATE:
+        if (console->OnActivate(wParam)) {
+            return 0;
+        }
+        return DefWindowProcA(window, message, wParam, lParam);
     case WM_DESTROY:
         console->OnDestroy();
         return 0;

@@ -5,6 +5,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -197,7 +198,7 @@ void Console::OnPresetBox(int notificationCode)
 {
     if (notificationCode == EN_KILLFOCUS) {
         // A box left empty shows the last good preset again.
-        SetWindowTextA(panel_.presetEdit, panel_.recordedPresetText.data());
+        RestorePresetBox();
         return;
     }
     if (notificationCode != EN_UPDATE || pasting_) {
@@ -213,10 +214,23 @@ void Console::OnPresetBox(int notificationCode)
     case PresetVerdict::Rejected:
         // The good text is back before the box opens. Restoring it raises another update, which
         // finds the recorded text and accepts it; so does the loss of focus to the box.
-        SetWindowTextA(panel_.presetEdit, panel_.recordedPresetText.data());
+        RestorePresetBox();
+        RememberFocus();
         MessageBoxA(mainWindow_, INVALID_PRESET_TEXT, INVALID_PRESET_CAPTION, MB_ICONERROR | MB_OK);
         break;
     }
+}
+
+// The preset box shows the last good preset again, with the caret behind it: typing goes on
+// where it went before the refused key. A box that shows it already is left as it is.
+void Console::RestorePresetBox()
+{
+    if (SameText(ReadBox(panel_.presetEdit).data(), panel_.recordedPresetText)) {
+        return;
+    }
+    SetWindowTextA(panel_.presetEdit, panel_.recordedPresetText.data());
+    const auto end = static_cast<WPARAM>(std::strlen(panel_.recordedPresetText.data()));
+    SendMessageA(panel_.presetEdit, EM_SETSEL, end, static_cast<LPARAM>(end));
 }
 
 void Console::OnSave()

@@ -45,6 +45,12 @@ DemoPlatform::DemoPlatform(HINSTANCE instance, Clock& clock)
     bus_.onDeviceChange = [this](bool arrived, const std::string& devicePath) {
         AnnounceDeviceChange(arrived, devicePath);
     };
+    // Alone, the monitor would go and take its plug control with it: closing it closes the demo.
+    monitor_.onClose = [this] {
+        for (HWND console : ThreadWindowsOfClass(consoleClass_)) {
+            SendMessageA(console, WM_CLOSE, 0, 0);
+        }
+    };
 }
 
 void DemoPlatform::AnnounceDeviceChange(bool arrived, const std::string& devicePath) const

@@ -317,6 +317,12 @@ LRESULT CALLBACK OutputMonitor::MonitorProc(HWND window, UINT message, WPARAM wP
     case WM_CAPTURECHANGED:
         monitor->OnCaptureLost();
         return 0;
+    case WM_CLOSE:
+        if (monitor->onClose) {
+            monitor->onClose();
+            return 0;
+        }
+        return DefWindowProcA(window, message, wParam, lParam);
     case WM_NCDESTROY:
         monitor->window_ = nullptr;
         SetWindowLongPtrA(window, GWLP_USERDATA, 0);

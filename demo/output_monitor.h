@@ -9,6 +9,8 @@
 
 #include <windows.h>
 
+#include <functional>
+
 #include "simulator/simulated_converter.h"
 #include "simulator/simulated_hid_bus.h"
 
@@ -26,6 +28,8 @@ public:
     HWND Window() const { return window_; }
     // Where the plug control is, in client coordinates.
     RECT PlugControl() const;
+    // Called when the monitor is asked to close, instead of closing it alone.
+    std::function<void()> onClose;
 
 private:
     static LRESULT CALLBACK MonitorProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -279,6 +279,30 @@ TEST_F(ConsoleCommands, TypingOneTwoEightStopsAtTwelve)
     EXPECT_STREQ(Panel().recordedPresetText.data(), "12");
 }
 
+// Once a box was closed the keyboard went to the main window itself: the digits typed after the
+// "Invalid Preset" box went nowhere, and the master's keys were dead after the "USB Comm error"
+// box. The control the operator was using has the keyboard again.
+TEST_F(ConsoleCommands, AfterABoxTheKeysGoWhereTheyWentBefore)
+{
+    FocusAndSelectAll(PresetBox());
+    TypeText("12");
+    ASSERT_TRUE(RejectedBy(PresetBox(), [] { TypeText("8"); }).opened);
+    TypeText("5");
+    EXPECT_EQ(WindowText(PresetBox()), "125");
+    EXPECT_STREQ(Panel().recordedPresetText.data(), "125");
+
+    HWND master = Panel().master->Track();
+    SetFocus(master);
+    Converter().faults.silent = true;
+    ASSERT_TRUE(WhileModalBoxIsOpen("Error", [] { PressKey(VK_PRIOR); },
+                                    [](HWND box) { SendMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0); }));
+    ASSERT_EQ(Panel().master->GetLevel(), 16);
+    Converter().faults.silent = false;
+    PressKey(VK_PRIOR);
+    EXPECT_EQ(GetFocus(), master);
+    EXPECT_EQ(Panel().master->GetLevel(), 32);
+}
+
 TEST_F(ConsoleCommands, AZeroTypedIntoAnEmptyBoxIsRejectedAtOnce)
 {
     FocusAndSelectAll(PresetBox());

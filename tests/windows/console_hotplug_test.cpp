@@ -90,4 +90,40 @@ TEST_F(ConsoleHotplug, UnpluggedTheNoticeComesBackAndTheConsoleWorksOn)
     EXPECT_EQ(Converter().ExchangeCount(), exchanges) << "nothing is sent while it is away";
 }
 
+// Swapping converters during a show: the spare is plugged in, then the one in use is pulled out.
+// The console kept to the one it had lost and showed "DMX Converter not found!" with a converter
+// plugged in. It takes the other one, whether an exchange or the removal told it of the loss.
+TEST_F(ConsoleHotplug, PulledOutWhileAnotherIsPluggedInTheOtherTakesOver)
+{
+    auto spare = std::make_shared<SimulatedConverter>(clock);
+    PopulateTypicalBus(bus, converter);
+    bus.interfaces.push_back({{CONVERTER_VENDOR_ID, CONVERTER_PRODUCT_ID}, spare, SearchFault::None, 0, {}});
+    ASSERT_TRUE(StartOn(bus));
+    Panel().sceneA[4]->SetLevel(0x60);
+    Panel().master->SetLevel(255);
+    Announce(DBT_DEVICEARRIVAL);  // the spare, while the first is in use
+    ASSERT_EQ(spare->ExchangeCount(), 0u);
+
+    // An exchange sees the loss first, then the removal is announced.
+    converter->Unplug();
+    SendMessageA(Main(), WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 0), reinterpret_cast<LPARAM>(Panel().master->Track()));
+    Announce(DBT_DEVICEREMOVECOMPLETE);
+    ASSERT_TRUE(Link().Present());
+    EXPECT_FALSE(NoticeShown());
+    ASSERT_FALSE(spare->History().empty());
+    EXPECT_EQ(spare->History().front().command, "I");
+    EXPECT_EQ(spare->Levels()[4], 0x60);
+
+    // The first one back as the spare; the removal of the one in use is announced before any
+    // exchange.
+    converter->PlugIn();
+    Announce(DBT_DEVICEARRIVAL);
+    Panel().sceneA[4]->SetLevel(0x70);
+    spare->Unplug();
+    Announce(DBT_DEVICEREMOVECOMPLETE);
+    ASSERT_TRUE(Link().Present());
+    EXPECT_FALSE(NoticeShown());
+    EXPECT_EQ(converter->Levels()[4], 0x70);
+}
+
 }  // namespace

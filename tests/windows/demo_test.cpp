@@ -211,4 +211,16 @@ TEST_F(Demo, PluggedInAgainFromTheMonitorTheStageFollowsTheFadersAsTheyStand)
     EXPECT_EQ(GetForegroundWindow(), Main());
 }
 
+// The monitor's close button closed the monitor alone: the demo ran on without its plug control,
+// so a converter unplugged then stayed unplugged until the demo was started again. Closing the
+// monitor closes the demo, as closing the console does.
+TEST_F(Demo, ClosingTheMonitorClosesTheDemo)
+{
+    int quitCode = -1;
+    SendMessageA(demo->MonitorWindow(), WM_SYSCOMMAND, SC_CLOSE, 0);
+    PumpMessages(&quitCode);
+    EXPECT_FALSE(IsWindow(Main())) << "the console is closed";
+    EXPECT_EQ(quitCode, 0) << "and its message loop ends";
+}
+
 }  // namespace
