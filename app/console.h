@@ -126,6 +126,8 @@ private:
     // The retries of the search after the last arrival: how many are done, and when it came.
     std::size_t searchRetriesDone_ = 0;
     TimePoint lastArrival_{};
+    // The converter was lost since the last search: the news of a removal searches again.
+    bool lostSinceSearch_ = false;
     // The control that had the keyboard when the main window was last left.
     HWND focusToRestore_ = nullptr;
     // The main window is being destroyed: nothing more is read from its controls or sent.

@@ -135,8 +135,8 @@ void Console::OnDeviceChange(WPARAM event, LPARAM data)
         link_.OnDeviceRemoval();
         // Another converter may be plugged in already (a spare, put in before the one in use was
         // pulled out): it takes over at once. The loss may also have been seen by an exchange
-        // before this news came.
-        if (!link_.Present()) {
+        // before this news came. Other devices going while none is in use start no search.
+        if (!link_.Present() && lostSinceSearch_) {
             SearchAgain();
         }
         return;
@@ -179,6 +179,7 @@ void Console::ScheduleSearchRetry()
 // twelve channels as the faders stand, so the stage matches the console.
 bool Console::SearchAgain()
 {
+    lostSinceSearch_ = false;
     link_.OpenConverter();
     if (!link_.Present()) {
         return false;
@@ -218,6 +219,7 @@ void Console::RememberFocus()
 void Console::ConverterLost()
 {
     // No box: the notice is the sign. The console works on, on screen.
+    lostSinceSearch_ = true;
     if (!closing_) {
         RepaintNotice();
     }

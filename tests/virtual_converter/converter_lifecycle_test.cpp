@@ -129,7 +129,11 @@ TEST_F(ConverterComesAndGoes, PluggedInAfterTheStartItIsFoundAndPulledOutWhileId
     RecordProperty("unplug_to_notice_ms", static_cast<int>(toNotice * 1000));
     EXPECT_FALSE(unplugged.boxSeen) << "a loss shows no box";
     EXPECT_LT(console.ResponseSeconds(), 0.5);
-    // Away, and idle: no search until a device arrives.
+    // The loss searched once, for a spare already plugged in; there is none. Away, and idle: no
+    // further search until a device arrives.
+    EXPECT_TRUE(WaitFor([&] { return temp.LogExists(); }, 2s));
+    EXPECT_NE(temp.Log().find("Valid Device was not found"), std::string::npos);
+    std::filesystem::remove(temp.LogPath());
     Sleep(1000);
     EXPECT_FALSE(temp.LogExists()) << "searched without a device arriving";
     EXPECT_TRUE(console.ErrorBoxes().empty());
