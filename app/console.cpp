@@ -8,12 +8,9 @@ Console::Console(HINSTANCE instance, const ApplicationStrings& strings, HidBus& 
 
 Console::~Console()
 {
-    // A console that goes while its window is still open (a test's, or after a failed start)
-    // leaves the window without it.
-    if (mainWindow_ != nullptr && IsWindow(mainWindow_)) {
-        SetWindowLongPtrA(mainWindow_, GWLP_USERDATA, 0);
-        DestroyWindow(mainWindow_);
-    }
+    // Before the members go: the window's last messages find no console, and the boxes' subclassing
+    // and the device notifications are released with their owners below.
+    DestroyDetached();
 }
 
 void Console::ConverterBack()

@@ -6,6 +6,7 @@
 
 #include <windows.h>
 
+#include <array>
 #include <optional>
 #include <string>
 
@@ -13,6 +14,8 @@
 #include "converter/converter_link.h"
 #include "converter/hid_access.h"
 #include "mixing/crossfade_math.h"
+#include "app/window_object.h"
+#include "app/window_owners.h"
 #include "panel/panel.h"
 
 inline constexpr int TEXT_BUFFER_SIZE = 100;
@@ -37,12 +40,14 @@ struct ApplicationStrings {
 ApplicationStrings LoadApplicationStrings(HINSTANCE instance);
 ATOM RegisterMainWindowClass(HINSTANCE instance, const char* className);
 
-class Console final : public ConverterListener {
+class Console final : public WindowObject<Console>, private ConverterListener {
 public:
     // `logPath` is where the converter search writes its discovery log; none when it cannot be
     // placed. The main window's class must be registered with `strings.className`.
     Console(HINSTANCE instance, const ApplicationStrings& strings, HidBus& bus, Clock& clock,
             std::optional<std::string> logPath);
+    // A main window still open is destroyed first, without closing the run (a test's console, or
+    // one whose start failed).
     ~Console() override;
     Console(const Console&) = delete;
     Console& operator=(const Console&) = delete;
@@ -51,12 +56,24 @@ public:
     // shows the window. False when the window (or the panel) cannot be created.
     bool StartApplication(int showCommand);
 
-    HWND MainWindow() const { return mainWindow_; }
-    HINSTANCE Instance() const { return instance_; }
-    PanelState& Panel() { return panel_; }
-    ConverterLink& Link() { return link_; }
-    const CrossfadeState& Fade() const { return fade_; }
-    bool Fading() const { return fading_; }
+    // The main window while it exists; null before StartApplication and once it is destroyed.
+    HWND MainWindow() const { return Window(); }
+
+private:
+    friend class WindowObject<Console>;
+
+    // The main window's procedure: one handler per message.
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT OnCommand(WPARAM wParam, LPARAM lParam);
+    void OnPaint();
+    void OnDestroy();
+    void OnDeviceChange(WPARAM event, LPARAM data);
+    void OnTimer(UINT_PTR timer);
+    // WM_ACTIVATE: true when the console gave the keyboard back to one of its controls.
+    bool OnActivate(WPARAM wParam);
+    // Called before a box owned by the main window opens: the control that has the keyboard gets
+    // it back when the box is closed.
+    void RememberFocus();
 
     // Channel output: the mix of channel i read fresh from the faders, and all twelve in order.
     CommandResult SendChannel(int channel);
@@ -68,36 +85,12 @@ public:
     // the master at once for fade times under half a millisecond. GO during a fade starts a new
     // one from where the master stands.
     void StartCrossfade();
-    // The fade timer's callback: moves the master on and sends all channels.
-    static void CALLBACK CrossfadeTick(HWND window, UINT message, UINT_PTR timer, DWORD time);
+    // The fade timer's tick: moves the master on and sends all channels.
+    void StepCrossfade();
+    void StopFadeTimer();
 
     // WM_COMMAND from the fade-time box, the preset box, SAVE or GO.
     void OnPanelCommand(int controlId, int notificationCode);
-
-    // The window procedure's handlers.
-    void OnPaint();
-    void OnDestroy();
-    void OnDeviceChange(WPARAM event, LPARAM data);
-    void OnTimer(UINT_PTR timer);
-    // WM_ACTIVATE: true when the console gave the keyboard back to one of its controls.
-    bool OnActivate(WPARAM wParam);
-    // Called before a box owned by the main window opens: the control that has the keyboard gets
-    // it back when the box is closed.
-    void RememberFocus();
-
-    // ConverterListener
-    void ShowCommError(const char* text, const char* caption) override;
-    void ConverterBack() override;
-    void ConverterLost() override;
-
-    // The edit boxes' own window procedure in front of the system's: Enter in the fade-time box,
-    // and pastes into either box.
-    static LRESULT CALLBACK EditBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR boxId,
-                                        DWORD_PTR owner);
-
-private:
-    void StepCrossfade();
-    void StopFadeTimer();
     void OnFadeTimeBox(int notificationCode);
     void OnPresetBox(int notificationCode);
     void RestorePresetBox();
@@ -107,22 +100,33 @@ private:
     // Searches for the converter again while none is in use; true when it was found.
     bool SearchAgain();
     void ScheduleSearchRetry();
+
+    // The edit boxes' own window procedure in front of the system's: Enter in the fade-time box,
+    // and pastes into either box.
+    static LRESULT CALLBACK EditBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR boxId,
+                                        DWORD_PTR owner);
     LRESULT OnLineBreakTyped(WPARAM character, int boxId);
     void OnPaste(HWND box, int boxId);
+
+    // ConverterListener
+    void ShowCommError(const char* text, const char* caption) override;
+    void ConverterBack() override;
+    void ConverterLost() override;
 
     HINSTANCE instance_;
     ApplicationStrings strings_;
     Clock& clock_;
     ConverterLink link_;
     PanelState panel_;
-    HWND mainWindow_ = nullptr;
+    // The edit boxes' subclassing, in the order fade-time box, preset box.
+    std::array<WindowSubclass, 2> boxSubclasses_;
+    DeviceNotification deviceNotifications_;
     CrossfadeState fade_;
     bool fading_ = false;  // the fade timer is running
     int showCommand_ = SW_SHOWDEFAULT;
     bool shown_ = false;
     // A paste is going into a box: its updates wait until the box shows the whole of it.
     bool pasting_ = false;
-    HDEVNOTIFY deviceNotifications_ = nullptr;
     // The retries of the search after the last arrival: how many are done, and when it came.
     std::size_t searchRetriesDone_ = 0;
     TimePoint lastArrival_{};
@@ -134,9 +138,7 @@ private:
     bool closing_ = false;
 };
 
-// The console behind a main window, or null before its creation and after its destruction.
-Console* ConsoleOf(HWND mainWindow);
-
+// The main window class's procedure.
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
 

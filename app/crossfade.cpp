@@ -23,7 +23,7 @@ void Console::StartCrossfade()
 
     if (!SwitchesAtOnce(fade_.duration)) {
         // A running fade's timer is replaced.
-        SetTimer(mainWindow_, FADE_TIMER_ID, FADE_TIMER_PERIOD_MS, CrossfadeTick);
+        SetTimer(Window(), FADE_TIMER_ID, FADE_TIMER_PERIOD_MS, nullptr);
         fading_ = true;
         return;
     }
@@ -32,16 +32,9 @@ void Console::StartCrossfade()
     SendAllChannels();
 }
 
-void CALLBACK Console::CrossfadeTick(HWND window, UINT, UINT_PTR, DWORD)
-{
-    if (Console* console = ConsoleOf(window)) {
-        console->StepCrossfade();
-    }
-}
-
 void Console::StepCrossfade()
 {
-    if (closing_) {
+    if (closing_ || !fading_) {
         return;
     }
     const CrossfadeStep step = ::StepCrossfade(fade_, SecondsBetween(TimePoint{}, clock_.Now()));
@@ -55,7 +48,7 @@ void Console::StepCrossfade()
 void Console::StopFadeTimer()
 {
     if (fading_) {
-        KillTimer(mainWindow_, FADE_TIMER_ID);
+        KillTimer(Window(), FADE_TIMER_ID);
         fading_ = false;
     }
 }

@@ -22,28 +22,6 @@ RECT ToRect(const PanelRect& r)
     return {r.left, r.top, r.right, r.bottom};
 }
 
-LRESULT OnCommand(Console& console, HWND window, WPARAM wParam, LPARAM lParam)
-{
-    const int id = LOWORD(wParam);
-    switch (id) {
-    case ID_MENU_ABOUT:
-        console.RememberFocus();
-        DialogBoxParamA(console.Instance(), MAKEINTRESOURCEA(IDD_ABOUTBOX), window, AboutDialogProc, 0);
-        return 0;
-    case ID_MENU_EXIT:
-        DestroyWindow(window);
-        return 0;
-    case ID_FADE_TIME:
-    case ID_PRESET:
-    case ID_SAVE:
-    case ID_GO:
-        console.OnPanelCommand(id, HIWORD(wParam));
-        return 0;
-    default:
-        return DefWindowProcA(window, WM_COMMAND, wParam, lParam);
-    }
-}
-
 }  // namespace
 
 ApplicationStrings LoadApplicationStrings(HINSTANCE instance)
@@ -72,15 +50,69 @@ ATOM RegisterMainWindowClass(HINSTANCE instance, const char* className)
     return RegisterClassExA(&windowClass);
 }
 
-Console* ConsoleOf(HWND mainWindow)
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    return reinterpret_cast<Console*>(GetWindowLongPtrA(mainWindow, GWLP_USERDATA));  // NOLINT(performance-no-int-to-ptr)
+    return Console::Procedure(window, message, wParam, lParam);
+}
+
+LRESULT Console::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_COMMAND:
+        return OnCommand(wParam, lParam);
+    case WM_VSCROLL:
+        // The notifying trackbar travels in lParam.
+        OnFaderScroll(LOWORD(wParam), reinterpret_cast<HWND>(lParam));  // NOLINT(performance-no-int-to-ptr)
+        return 0;
+    case WM_PAINT:
+        OnPaint();
+        return 0;
+    case WM_DEVICECHANGE:
+        OnDeviceChange(wParam, lParam);
+        return TRUE;
+    case WM_TIMER:
+        OnTimer(wParam);
+        return 0;
+    case WM_ACTIVATE:
+        if (OnActivate(wParam)) {
+            return 0;
+        }
+        break;
+    case WM_DESTROY:
+        OnDestroy();
+        return 0;
+    default:
+        break;
+    }
+    return DefWindowProcA(Window(), message, wParam, lParam);
+}
+
+LRESULT Console::OnCommand(WPARAM wParam, LPARAM lParam)
+{
+    const int id = LOWORD(wParam);
+    switch (id) {
+    case ID_MENU_ABOUT:
+        RememberFocus();
+        DialogBoxParamA(instance_, MAKEINTRESOURCEA(IDD_ABOUTBOX), Window(), AboutDialogProc, 0);
+        return 0;
+    case ID_MENU_EXIT:
+        DestroyWindow(Window());
+        return 0;
+    case ID_FADE_TIME:
+    case ID_PRESET:
+    case ID_SAVE:
+    case ID_GO:
+        OnPanelCommand(id, HIWORD(wParam));
+        return 0;
+    default:
+        return DefWindowProcA(Window(), WM_COMMAND, wParam, lParam);
+    }
 }
 
 void Console::OnPaint()
 {
     PAINTSTRUCT paint;
-    HDC dc = BeginPaint(mainWindow_, &paint);
+    HDC dc = BeginPaint(Window(), &paint);
     if (!link_.Present()) {
         char text[TEXT_BUFFER_SIZE] = {};
         LoadStringA(instance_, IDS_CONVERTER_NOT_FOUND, text, sizeof(text));
@@ -92,7 +124,7 @@ void Console::OnPaint()
         InflateRect(&frame, EDIT_FRAME_MARGIN, EDIT_FRAME_MARGIN);
         DrawEdge(dc, &frame, EDGE_SUNKEN, BF_RECT);
     }
-    EndPaint(mainWindow_, &paint);
+    EndPaint(Window(), &paint);
 }
 
 void Console::OnDestroy()
@@ -101,11 +133,8 @@ void Console::OnDestroy()
     // twelve: the stage keeps what it has, and nothing more is read from the dying controls.
     closing_ = true;
     StopFadeTimer();
-    KillTimer(mainWindow_, SEARCH_RETRY_TIMER_ID);
-    if (deviceNotifications_ != nullptr) {
-        UnregisterDeviceNotification(deviceNotifications_);
-        deviceNotifications_ = nullptr;
-    }
+    KillTimer(Window(), SEARCH_RETRY_TIMER_ID);
+    deviceNotifications_.Release();
     link_.CloseConverter();
     PostQuitMessage(0);
 }
@@ -113,7 +142,7 @@ void Console::OnDestroy()
 void Console::RepaintNotice()
 {
     RECT notice = NOT_FOUND_TEXT_RECT;
-    InvalidateRect(mainWindow_, &notice, TRUE);
+    InvalidateRect(Window(), &notice, TRUE);
 }
 
 // A HID interface came or went. The name in the broadcast is not relied on (some platforms hand
@@ -146,7 +175,7 @@ void Console::OnDeviceChange(WPARAM event, LPARAM data)
     }
     lastArrival_ = clock_.Now();
     searchRetriesDone_ = 0;
-    KillTimer(mainWindow_, SEARCH_RETRY_TIMER_ID);
+    KillTimer(Window(), SEARCH_RETRY_TIMER_ID);
     if (!SearchAgain()) {
         ScheduleSearchRetry();
     }
@@ -154,10 +183,14 @@ void Console::OnDeviceChange(WPARAM event, LPARAM data)
 
 void Console::OnTimer(UINT_PTR timer)
 {
+    if (timer == FADE_TIMER_ID) {
+        StepCrossfade();
+        return;
+    }
     if (timer != SEARCH_RETRY_TIMER_ID) {
         return;
     }
-    KillTimer(mainWindow_, SEARCH_RETRY_TIMER_ID);
+    KillTimer(Window(), SEARCH_RETRY_TIMER_ID);
     ++searchRetriesDone_;
     if (!closing_ && !link_.Present() && !SearchAgain()) {
         ScheduleSearchRetry();
@@ -166,12 +199,13 @@ void Console::OnTimer(UINT_PTR timer)
 
 void Console::ScheduleSearchRetry()
 {
-    if (searchRetriesDone_ >= std::size(SEARCH_RETRY_DELAYS_MS)) {
+    // A box of the search may have closed the console: its window and timers are gone.
+    if (closing_ || searchRetriesDone_ >= std::size(SEARCH_RETRY_DELAYS_MS)) {
         return;
     }
     const auto due = lastArrival_ + std::chrono::milliseconds(SEARCH_RETRY_DELAYS_MS[searchRetriesDone_]);
     const auto wait = std::chrono::ceil<std::chrono::milliseconds>(due - clock_.Now()).count();
-    SetTimer(mainWindow_, SEARCH_RETRY_TIMER_ID, static_cast<UINT>(std::max<long long>(wait, USER_TIMER_MINIMUM)),
+    SetTimer(Window(), SEARCH_RETRY_TIMER_ID, static_cast<UINT>(std::max<long long>(wait, USER_TIMER_MINIMUM)),
              nullptr);
 }
 
@@ -184,7 +218,7 @@ bool Console::SearchAgain()
     if (!link_.Present()) {
         return false;
     }
-    KillTimer(mainWindow_, SEARCH_RETRY_TIMER_ID);
+    KillTimer(Window(), SEARCH_RETRY_TIMER_ID);
     RepaintNotice();
     SendAllChannels();
     return true;
@@ -199,7 +233,7 @@ bool Console::OnActivate(WPARAM wParam)
         return false;
     }
     const bool minimised = HIWORD(wParam) != 0;
-    if (minimised || focusToRestore_ == nullptr || !IsChild(mainWindow_, focusToRestore_)) {
+    if (minimised || focusToRestore_ == nullptr || !IsChild(Window(), focusToRestore_)) {
         return false;
     }
     SetFocus(focusToRestore_);
@@ -211,7 +245,7 @@ bool Console::OnActivate(WPARAM wParam)
 void Console::RememberFocus()
 {
     HWND focus = GetFocus();
-    if (focus != nullptr && IsChild(mainWindow_, focus)) {
+    if (focus != nullptr && IsChild(Window(), focus)) {
         focusToRestore_ = focus;
     }
 }
@@ -227,22 +261,23 @@ void Console::ConverterLost()
 
 bool Console::StartApplication(int showCommand)
 {
-    // The window carries this console from its creation on (see MainWindowProc).
+    // The window carries this console from its creation on, and the console the window (see
+    // WindowObject).
     HWND window = CreateWindowExA(0, strings_.className, strings_.title, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, 0,
                                   CW_USEDEFAULT, 0, nullptr, nullptr, instance_, this);
     if (window == nullptr) {
         return false;
     }
-    mainWindow_ = window;
 
     InitCommonControls();
     if (!BuildPanel(panel_, window)) {
         DestroyWindow(window);
         return false;
     }
-    for (HWND box : {panel_.fadeEdit, panel_.presetEdit}) {
-        SetWindowSubclass(box, EditBoxProc, static_cast<UINT_PTR>(GetDlgCtrlID(box)), reinterpret_cast<DWORD_PTR>(this));
-    }
+    boxSubclasses_ = {
+        WindowSubclass(panel_.fadeEdit, EditBoxProc, ID_FADE_TIME, reinterpret_cast<DWORD_PTR>(this)),
+        WindowSubclass(panel_.presetEdit, EditBoxProc, ID_PRESET, reinterpret_cast<DWORD_PTR>(this)),
+    };
     showCommand_ = showCommand;
     // Told of every HID interface that comes or goes, so that a converter plugged in later is
     // found, and one unplugged is noticed.
@@ -250,7 +285,7 @@ bool Console::StartApplication(int showCommand)
     filter.dbcc_size = sizeof(filter);
     filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
     filter.dbcc_classguid = HID_INTERFACE_CLASS;
-    deviceNotifications_ = RegisterDeviceNotificationA(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
+    deviceNotifications_ = DeviceNotification(RegisterDeviceNotificationA(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE));
     link_.OpenConverter();
     PlaceAndShow();
     return true;
@@ -263,16 +298,16 @@ void Console::PlaceAndShow()
     }
     shown_ = true;
     // Whatever placement the system would choose, the console starts at (10, 10), 800 x 600.
-    SetWindowPos(mainWindow_, HWND_TOP, 10, 10, 800, 600, SWP_NOACTIVATE);
-    ShowWindow(mainWindow_, showCommand_);
-    UpdateWindow(mainWindow_);
+    SetWindowPos(Window(), HWND_TOP, 10, 10, 800, 600, SWP_NOACTIVATE);
+    ShowWindow(Window(), showCommand_);
+    UpdateWindow(Window());
 }
 
 void Console::ShowCommError(const char* text, const char* caption)
 {
     // A converter silent from the start fails its first command while the console is still
     // hidden: the operator sees the console behind the box, not a box alone.
-    if (mainWindow_ != nullptr && !closing_) {
+    if (Window() != nullptr && !closing_) {
         PlaceAndShow();
     }
     MessageBoxA(nullptr, text, caption, MB_OK);
@@ -290,49 +325,6 @@ int RunMessageLoop(HWND mainWindow, HACCEL accelerators)
         }
     }
     return static_cast<int>(message.wParam);
-}
-
-LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
-{
-    if (message == WM_NCCREATE) {
-        const auto* creation = reinterpret_cast<const CREATESTRUCTA*>(lParam);  // NOLINT(performance-no-int-to-ptr)
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
-    }
-    Console* console = ConsoleOf(window);
-    if (console == nullptr) {
-        // Messages before WM_NCCREATE, and after WM_NCDESTROY.
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
-    switch (message) {
-    case WM_COMMAND:
-        return OnCommand(*console, window, wParam, lParam);
-    case WM_VSCROLL:
-        // The notifying trackbar travels in lParam.
-        console->OnFaderScroll(LOWORD(wParam), reinterpret_cast<HWND>(lParam));  // NOLINT(performance-no-int-to-ptr)
-        return 0;
-    case WM_PAINT:
-        console->OnPaint();
-        return 0;
-    case WM_DEVICECHANGE:
-        console->OnDeviceChange(wParam, lParam);
-        return TRUE;
-    case WM_TIMER:
-        console->OnTimer(wParam);
-        return 0;
-    case WM_ACTIVATE:
-        if (console->OnActivate(wParam)) {
-            return 0;
-        }
-        return DefWindowProcA(window, message, wParam, lParam);
-    case WM_DESTROY:
-        console->OnDestroy();
-        return 0;
-    case WM_NCDESTROY:
-        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-        return DefWindowProcA(window, message, wParam, lParam);
-    default:
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
 }
 
 int RunConsole(HINSTANCE instance, int showCommand, HidBus& bus, Clock& clock)

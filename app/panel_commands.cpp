@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 
+#include "converter/converter_commands.h"
 #include "panel/panel_rules.h"
 
 namespace {
@@ -99,7 +100,7 @@ LRESULT CALLBACK Console::EditBoxProc(HWND box, UINT message, WPARAM wParam, LPA
         }
         break;
     case WM_NCDESTROY:
-        RemoveWindowSubclass(box, EditBoxProc, boxId);
+        console->boxSubclasses_[boxId == ID_FADE_TIME ? 0 : 1].Remove();
         break;
     default:
         break;
@@ -123,7 +124,7 @@ LRESULT Console::OnLineBreakTyped(WPARAM character, int boxId)
 void Console::OnPaste(HWND box, int boxId)
 {
     bool tooLong = false;
-    const std::optional<std::string> pasted = ClipboardText(mainWindow_, RECORDED_TEXT_SIZE - 1, tooLong);
+    const std::optional<std::string> pasted = ClipboardText(Window(), RECORDED_TEXT_SIZE - 1, tooLong);
     if (!pasted || pasted->empty()) {
         if (tooLong) {
             MessageBeep(MB_OK);
@@ -216,7 +217,7 @@ void Console::OnPresetBox(int notificationCode)
         // finds the recorded text and accepts it; so does the loss of focus to the box.
         RestorePresetBox();
         RememberFocus();
-        MessageBoxA(mainWindow_, INVALID_PRESET_TEXT, INVALID_PRESET_CAPTION, MB_ICONERROR | MB_OK);
+        MessageBoxA(Window(), INVALID_PRESET_TEXT, INVALID_PRESET_CAPTION, MB_ICONERROR | MB_OK);
         break;
     }
 }
@@ -236,5 +237,5 @@ void Console::RestorePresetBox()
 void Console::OnSave()
 {
     // What was recorded is what is stored, not what the box shows now.
-    link_.SendConverterCommand(StoreCommandForPresetText(panel_.recordedPresetText.data()));
+    link_.SendConverterCommand(StorePresetCommand(PresetNumber(panel_.recordedPresetText.data())));
 }

@@ -1,7 +1,8 @@
 #include "app/single_instance.h"
 
-#include <cstring>
 #include <string>
+
+#include "app/top_level_windows.h"
 
 namespace {
 
@@ -23,25 +24,21 @@ std::string ImagePath(DWORD processId)
 }
 
 struct Search {
-    const char* className;
     std::string ownImage;
     HWND found;
 };
 
-BOOL CALLBACK FindRunningConsole(HWND window, LPARAM parameter)
+// The main window of this program in another process: the demo's console has the same class.
+HWND FindRunningConsole(const char* className, const std::string& ownImage)
 {
-    auto* search = reinterpret_cast<Search*>(parameter);  // NOLINT(performance-no-int-to-ptr)
-    char className[100] = {};
-    GetClassNameA(window, className, sizeof(className));
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    // The demo's console has the same class: only a window of this program counts.
-    if (std::strcmp(className, search->className) == 0 && processId != GetCurrentProcessId() &&
-        _stricmp(ImagePath(processId).c_str(), search->ownImage.c_str()) == 0) {
-        search->found = window;
-        return FALSE;
+    for (HWND window : TopLevelWindows(className)) {
+        DWORD processId = 0;
+        GetWindowThreadProcessId(window, &processId);
+        if (processId != GetCurrentProcessId() && _stricmp(ImagePath(processId).c_str(), ownImage.c_str()) == 0) {
+            return window;
+        }
     }
-    return TRUE;
+    return nullptr;
 }
 
 }  // namespace
@@ -60,10 +57,10 @@ SingleInstance::~SingleInstance()
 
 void BringRunningConsoleToFront(const char* className)
 {
-    Search search{className, ImagePath(GetCurrentProcessId()), nullptr};
+    Search search{ImagePath(GetCurrentProcessId()), nullptr};
     // The running console may still be starting: its window shows once its search is done.
     for (int attempt = 0; attempt < 20 && search.found == nullptr; ++attempt) {
-        EnumWindows(FindRunningConsole, reinterpret_cast<LPARAM>(&search));
+        search.found = FindRunningConsole(className, search.ownImage);
         if (search.found == nullptr) {
             Sleep(50);
         }

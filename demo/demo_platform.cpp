@@ -8,29 +8,14 @@
 #include <vector>
 
 #include "app/console.h"
+#include "app/top_level_windows.h"
 
 namespace {
 
-// The top-level windows of this thread of a class.
+// The consoles to tell: the top-level windows of the console's class on this thread.
 std::vector<HWND> ThreadWindowsOfClass(const std::string& className)
 {
-    struct Search {
-        const std::string& className;
-        std::vector<HWND> found;
-    } search{className, {}};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM parameter) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(parameter);  // NOLINT(performance-no-int-to-ptr)
-            char name[TEXT_BUFFER_SIZE] = {};
-            GetClassNameA(window, name, sizeof(name));
-            if (s->className == name) {
-                s->found.push_back(window);
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    return TopLevelWindows(className.c_str(), GetCurrentThreadId());
 }
 
 }  // namespace

@@ -75,16 +75,20 @@ void PaintConverterStrip(HDC dc, const RECT& client, const MonitorView& view, bo
     SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
 }
 
-void PaintView(HDC dc, const RECT& client, const MonitorView& view, bool pressed)
+HFONT BoldDialogFont()
+{
+    LOGFONTA description{};
+    GetObjectA(GetStockObject(DEFAULT_GUI_FONT), sizeof(description), &description);
+    description.lfWeight = FW_BOLD;
+    return CreateFontIndirectA(&description);
+}
+
+void PaintView(HDC dc, const RECT& client, const MonitorView& view, bool pressed, HFONT bold)
 {
     FillRect(dc, &client, GetSysColorBrush(COLOR_WINDOW));
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
     HFONT normal = static_cast<HFONT>(GetStockObject(DEFAULT_GUI_FONT));
-    LOGFONTA description{};
-    GetObjectA(normal, sizeof(description), &description);
-    description.lfWeight = FW_BOLD;
-    HFONT bold = CreateFontIndirectA(&description);
     HGDIOBJ previousFont = SelectObject(dc, normal);
 
     PaintConverterStrip(dc, client, view, pressed, bold, normal);
@@ -129,17 +133,16 @@ void PaintView(HDC dc, const RECT& client, const MonitorView& view, bool pressed
     Text(dc, 10, client.bottom - LINE_HEIGHT - 4, view.summary);
 
     SelectObject(dc, previousFont);
-    DeleteObject(bold);
 }
 
 }  // namespace
 
 OutputMonitor::OutputMonitor(HINSTANCE instance, SimulatedHidBus& bus, SimulatedConverter& converter, int x, int y)
-    : bus_(bus), converter_(converter)
+    : bus_(bus), converter_(converter), bold_(BoldDialogFont())
 {
     WNDCLASSEXA windowClass{};
     windowClass.cbSize = sizeof(windowClass);
-    windowClass.lpfnWndProc = MonitorProc;
+    windowClass.lpfnWndProc = Procedure;
     windowClass.hInstance = instance;
     windowClass.hCursor = LoadCursorA(nullptr, IDC_ARROW);
     windowClass.lpszClassName = MONITOR_CLASS;
@@ -148,58 +151,56 @@ OutputMonitor::OutputMonitor(HINSTANCE instance, SimulatedHidBus& bus, Simulated
     // As high as the console, so the two sit side by side. No minimise box: a window restored from
     // its icon is given the focus (by Wine, whatever the window asks for).
     const DWORD style = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
-    window_ = CreateWindowExA(WS_EX_NOACTIVATE, MONITOR_CLASS, MONITOR_TITLE, style, x, y, MONITOR_WIDTH,
-                              MONITOR_HEIGHT, nullptr, nullptr, instance, this);
-    if (window_ == nullptr) {
+    HWND window = CreateWindowExA(WS_EX_NOACTIVATE, MONITOR_CLASS, MONITOR_TITLE, style, x, y, MONITOR_WIDTH,
+                                  MONITOR_HEIGHT, nullptr, nullptr, instance, this);
+    if (window == nullptr) {
         return;
     }
     // Moved by its caption only (see WM_NCLBUTTONDOWN): the system menu's move, like the
     // platform's own, would activate it.
-    DeleteMenu(GetSystemMenu(window_, FALSE), SC_MOVE, MF_BYCOMMAND);
+    DeleteMenu(GetSystemMenu(window, FALSE), SC_MOVE, MF_BYCOMMAND);
     converter_.onExchange = [this] { Refresh(); };
-    ShowWindow(window_, SW_SHOWNOACTIVATE);
-    UpdateWindow(window_);
+    ShowWindow(window, SW_SHOWNOACTIVATE);
+    UpdateWindow(window);
 }
 
 OutputMonitor::~OutputMonitor()
 {
     converter_.onExchange = nullptr;
-    if (window_ != nullptr) {
-        DestroyWindow(window_);
-    }
+    DestroyDetached();
 }
 
 void OutputMonitor::OnPaint()
 {
     PAINTSTRUCT paint;
-    HDC dc = BeginPaint(window_, &paint);
+    HDC dc = BeginPaint(Window(), &paint);
     RECT client;
-    GetClientRect(window_, &client);
+    GetClientRect(Window(), &client);
     // Drawn off screen first, so that a fast fade does not flicker.
     HDC buffer = CreateCompatibleDC(dc);
     HBITMAP bitmap = CreateCompatibleBitmap(dc, client.right, client.bottom);
     HGDIOBJ previous = SelectObject(buffer, bitmap);
-    PaintView(buffer, client, BuildMonitorView(converter_), drag_ == Drag::Control && pressedOver_);
+    PaintView(buffer, client, BuildMonitorView(converter_), drag_ == Drag::Control && pressedOver_, bold_.handle);
     BitBlt(dc, 0, 0, client.right, client.bottom, buffer, 0, 0, SRCCOPY);
     SelectObject(buffer, previous);
     DeleteObject(bitmap);
     DeleteDC(buffer);
-    EndPaint(window_, &paint);
+    EndPaint(Window(), &paint);
 }
 
 void OutputMonitor::Refresh()
 {
     // Painted when the console's exchanges are done and the queue is idle again.
-    if (window_ != nullptr) {
-        InvalidateRect(window_, nullptr, FALSE);
+    if (Window() != nullptr) {
+        InvalidateRect(Window(), nullptr, FALSE);
     }
 }
 
 RECT OutputMonitor::PlugControl() const
 {
     RECT client{};
-    if (window_ != nullptr) {
-        GetClientRect(window_, &client);
+    if (Window() != nullptr) {
+        GetClientRect(Window(), &client);
     }
     return PlugControlIn(client);
 }
@@ -211,7 +212,7 @@ void OutputMonitor::OnButtonDown(POINT at)
     if (PtInRect(&control, at)) {
         drag_ = Drag::Control;
         pressedOver_ = true;
-        SetCapture(window_);
+        SetCapture(Window());
         Refresh();
     }
 }
@@ -219,18 +220,18 @@ void OutputMonitor::OnButtonDown(POINT at)
 void OutputMonitor::OnCaptionDown(POINT screenAt)
 {
     RECT frame;
-    GetWindowRect(window_, &frame);
+    GetWindowRect(Window(), &frame);
     drag_ = Drag::Window;
     moveFrom_ = screenAt;
     frameAtStart_ = {frame.left, frame.top};
-    SetCapture(window_);
+    SetCapture(Window());
 }
 
 void OutputMonitor::OnMouseMove(POINT at)
 {
     if (drag_ == Drag::Window) {
-        ClientToScreen(window_, &at);
-        SetWindowPos(window_, nullptr, frameAtStart_.x + at.x - moveFrom_.x, frameAtStart_.y + at.y - moveFrom_.y, 0,
+        ClientToScreen(Window(), &at);
+        SetWindowPos(Window(), nullptr, frameAtStart_.x + at.x - moveFrom_.x, frameAtStart_.y + at.y - moveFrom_.y, 0,
                      0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         return;
     }
@@ -277,19 +278,11 @@ void OutputMonitor::TogglePlug()
     Refresh();
 }
 
-LRESULT CALLBACK OutputMonitor::MonitorProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+LRESULT OutputMonitor::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
-    if (message == WM_NCCREATE) {
-        const auto* creation = reinterpret_cast<const CREATESTRUCTA*>(lParam);  // NOLINT(performance-no-int-to-ptr)
-        SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(creation->lpCreateParams));
-    }
-    auto* monitor = reinterpret_cast<OutputMonitor*>(GetWindowLongPtrA(window, GWLP_USERDATA));  // NOLINT(performance-no-int-to-ptr)
-    if (monitor == nullptr) {
-        return DefWindowProcA(window, message, wParam, lParam);
-    }
     switch (message) {
     case WM_PAINT:
-        monitor->OnPaint();
+        OnPaint();
         return 0;
     case WM_ERASEBKGND:
         return 1;  // the paint covers everything
@@ -301,33 +294,29 @@ LRESULT CALLBACK OutputMonitor::MonitorProc(HWND window, UINT message, WPARAM wP
         // for one that is never to be activated): the monitor moves itself when dragged by its
         // caption.
         if (wParam == HTCAPTION) {
-            monitor->OnCaptionDown({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+            OnCaptionDown({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
             return 0;
         }
-        return DefWindowProcA(window, message, wParam, lParam);
+        return DefWindowProcA(Window(), message, wParam, lParam);
     case WM_LBUTTONDOWN:
-        monitor->OnButtonDown({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        OnButtonDown({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
         return 0;
     case WM_MOUSEMOVE:
-        monitor->OnMouseMove({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        OnMouseMove({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
         return 0;
     case WM_LBUTTONUP:
-        monitor->OnButtonUp({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
+        OnButtonUp({GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)});
         return 0;
     case WM_CAPTURECHANGED:
-        monitor->OnCaptureLost();
+        OnCaptureLost();
         return 0;
     case WM_CLOSE:
-        if (monitor->onClose) {
-            monitor->onClose();
+        if (onClose) {
+            onClose();
             return 0;
         }
-        return DefWindowProcA(window, message, wParam, lParam);
-    case WM_NCDESTROY:
-        monitor->window_ = nullptr;
-        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-        return DefWindowProcA(window, message, wParam, lParam);
+        return DefWindowProcA(Window(), message, wParam, lParam);
     default:
-        return DefWindowProcA(window, message, wParam, lParam);
+        return DefWindowProcA(Window(), message, wParam, lParam);
     }
 }

@@ -11,12 +11,13 @@
 
 #include <functional>
 
+#include "app/window_object.h"
 #include "simulator/simulated_converter.h"
 #include "simulator/simulated_hid_bus.h"
 
 inline constexpr const char* MONITOR_TITLE = "Simulated DMX Converter - Output Monitor";
 
-class OutputMonitor {
+class OutputMonitor final : public WindowObject<OutputMonitor> {
 public:
     // Opens the monitor at (x, y) and hooks it to the converter, which is on `bus`.
     OutputMonitor(HINSTANCE instance, SimulatedHidBus& bus, SimulatedConverter& converter, int x, int y);
@@ -24,15 +25,25 @@ public:
     OutputMonitor(const OutputMonitor&) = delete;
     OutputMonitor& operator=(const OutputMonitor&) = delete;
 
-    // None when the window could not be created, or after it was closed.
-    HWND Window() const { return window_; }
+    // Window(): none when the window could not be created, or after it was closed.
     // Where the plug control is, in client coordinates.
     RECT PlugControl() const;
     // Called when the monitor is asked to close, instead of closing it alone.
     std::function<void()> onClose;
 
 private:
-    static LRESULT CALLBACK MonitorProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    friend class WindowObject<OutputMonitor>;
+
+    // A font the monitor owns: deleted with it.
+    struct OwnedFont {
+        explicit OwnedFont(HFONT font) : handle(font) {}
+        ~OwnedFont() { DeleteObject(handle); }
+        OwnedFont(const OwnedFont&) = delete;
+        OwnedFont& operator=(const OwnedFont&) = delete;
+        HFONT handle;
+    };
+
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void OnPaint();
     void Refresh();
     void OnButtonDown(POINT at);
@@ -45,7 +56,8 @@ private:
 
     SimulatedHidBus& bus_;
     SimulatedConverter& converter_;
-    HWND window_ = nullptr;
+    // The bold face of the dialog font, for the headings and the converter's state.
+    OwnedFont bold_;
     // What the left button, held down, is doing: pressing the control, or moving the window.
     enum class Drag { None, Control, Window };
     Drag drag_ = Drag::None;

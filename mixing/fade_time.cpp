@@ -73,14 +73,14 @@ std::size_t FadeTimeLength(std::string_view text)
 
 std::optional<double> ParseFadeTime(std::string_view text)
 {
-    const Scan scan = ScanNumber(text.substr(0, FADE_TEXT_LIMIT));
-    if (scan.end == scan.start) {
+    const std::size_t length = FadeTimeLength(text);
+    if (length == 0) {
         return std::nullopt;
     }
     // Only a plain decimal number, already checked above, reaches the C library's conversion,
-    // which rounds it correctly and gives infinity on overflow and 0 on underflow. The program
-    // never changes the C locale, so the decimal point is ".".
+    // which skips the same white space, rounds the number correctly and gives infinity on overflow
+    // and 0 on underflow. The program never changes the C locale, so the decimal point is ".".
     std::array<char, FADE_TEXT_LIMIT + 1> number{};
-    std::memcpy(number.data(), text.data() + scan.start, scan.end - scan.start);
+    std::memcpy(number.data(), text.data(), length);
     return std::strtod(number.data(), nullptr);
 }

@@ -22,12 +22,6 @@ public:
     void SetLevel(int level);
     Level GetLevel() const;
 
-    int Id() const { return id; }
-    HWND Frame() const { return frame; }
-    HWND Track() const { return track; }
-    HWND Caption() const { return caption; }
-    const char* Label() const { return label.get(); }
-
 private:
     std::unique_ptr<char[]> label;
     int id = 0;

@@ -2,8 +2,6 @@
 
 #include <cstdlib>
 
-#include "converter/converter_commands.h"
-
 PresetVerdict CheckPresetText(const char* text)
 {
     if (text[0] == '\0') {
@@ -18,7 +16,7 @@ PresetVerdict CheckPresetText(const char* text)
     return value >= FIRST_PRESET && value <= LAST_PRESET ? PresetVerdict::Accepted : PresetVerdict::Rejected;
 }
 
-std::string StoreCommandForPresetText(const char* presetText)
+int PresetNumber(const char* acceptedText)
 {
-    return StorePresetCommand(std::atoi(presetText));
+    return std::atoi(acceptedText);
 }

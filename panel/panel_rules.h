@@ -1,8 +1,7 @@
 #pragma once
 
-// The decisions behind the panel's boxes and SAVE, apart from any window.
-
-#include <string>
+// The decisions behind the panel's boxes, apart from any window. SAVE stores the preset the
+// recorded text names; the store command's text is the converter's (converter_commands.h).
 
 enum class PresetVerdict {
     Empty,     // nothing typed yet: tolerated while typing
@@ -19,5 +18,5 @@ inline constexpr const char* INVALID_PRESET_CAPTION = "Invalid Preset";
 // fine: "007" is preset 7.
 PresetVerdict CheckPresetText(const char* text);
 
-// The store command SAVE sends for an accepted preset text: "007" gives "c0 7\r".
-std::string StoreCommandForPresetText(const char* presetText);
+// The preset an accepted text names: "007" is preset 7.
+int PresetNumber(const char* acceptedText);

@@ -8,6 +8,8 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
+
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
@@ -15,9 +17,7 @@
 #include <vector>
 
 #include "app/console.h"
-#include "converter/converter_link.h"
-#include "converter/discovery_log.h"
-#include "panel/panel.h"
+#include "panel/fader_scale.h"
 #include "simulator/simulated_hid_bus.h"
 
 namespace {
@@ -79,34 +79,44 @@ int main(int argc, char** argv)
     const ApplicationStrings strings = LoadApplicationStrings(instance);
     RegisterMainWindowClass(instance, strings.className);
     Console console(instance, strings, bus, clock, std::nullopt);  // no discovery log for the benchmark
-    if (!console.StartApplication(SW_SHOWNORMAL) || !console.Link().Present()) {
+    if (!console.StartApplication(SW_SHOWNORMAL) || converter->History().empty()) {
         std::fprintf(stderr, "the console did not start on the simulated converter\n");
         return 2;
     }
     HWND mainWindow = console.MainWindow();
-    PanelState& panel = console.Panel();
-    for (std::size_t i = 0; i < 12; ++i) {
-        panel.sceneA[i]->SetLevel(static_cast<int>(200 + i));
-        panel.sceneB[i]->SetLevel(static_cast<int>(i));
+    // A fader's trackbar shares its control ID with the fader's frame.
+    auto track = [&](int id) {
+        HWND child = nullptr;
+        while ((child = FindWindowExA(mainWindow, child, TRACKBAR_CLASSA, nullptr)) != nullptr && GetDlgCtrlID(child) != id) {
+        }
+        return child;
+    };
+    auto setFader = [&](int id, int level) {
+        SendMessageA(track(id), TBM_SETPOS, TRUE, TrackPositionForLevel(level));
+    };
+    for (int i = 0; i < 12; ++i) {
+        setFader(ID_SCENE_A_FIRST + i, 200 + i);
+        setFader(ID_SCENE_B_FIRST + i, i);
     }
+    HWND master = track(ID_MASTER);
 
     // A drag moves the thumb itself before the console hears of it: the console's share starts
     // with the notification.
     Sleep(500);  // let the start-up's own work settle
     const double movement = BestBatchMedian([&] {
-        return Time([&](int round) { panel.master->SetLevel(round * 4); },
+        return Time([&](int round) { setFader(ID_MASTER, round * 4); },
                     [&](int) {
                         SendMessageA(mainWindow, WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 0),
-                                     reinterpret_cast<LPARAM>(panel.master->Track()));
+                                     reinterpret_cast<LPARAM>(master));
                     });
     });
 
     // A fade long enough never to end while it is measured; its ticks are called as the timer would.
-    SetWindowTextA(panel.fadeEdit, "1000");
-    console.StartCrossfade();
+    SetWindowTextA(GetDlgItem(mainWindow, ID_FADE_TIME), "1000");
+    SendMessageA(mainWindow, WM_COMMAND, MAKEWPARAM(ID_GO, BN_CLICKED), 0);
     KillTimer(mainWindow, FADE_TIMER_ID);
     const double tick = BestBatchMedian(
-        [&] { return Time([](int) {}, [&](int) { Console::CrossfadeTick(mainWindow, WM_TIMER, FADE_TIMER_ID, 0); }); });
+        [&] { return Time([](int) {}, [&](int) { SendMessageA(mainWindow, WM_TIMER, FADE_TIMER_ID, 0); }); });
     char report[512];
     std::snprintf(report, sizeof(report),
                   "Under Wine, simulated converter at 2 ms per exchange, lowest of %d medians of %d:\n"

@@ -10,6 +10,7 @@
 #include <memory>
 #include <string>
 
+#include "converter/converter_commands.h"
 #include "panel/panel_rules.h"
 #include "fuzz_support.h"
 
@@ -75,7 +76,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     Require(verdict == PresetVerdict::Accepted, "the digits of 1 to 127, leading zeros or not, are Accepted");
-    Require(StoreCommandForPresetText(box.get()) == ExpectedStoreCommand(reading.value),
+    Require(StorePresetCommand(PresetNumber(box.get())) == ExpectedStoreCommand(reading.value),
             "SAVE sends c0, a space, the preset in lower-case hexadecimal and a CR");
     return 0;
 }

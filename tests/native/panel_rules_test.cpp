@@ -1,5 +1,5 @@
-// The panel's decisions: which preset texts are good, what SAVE sends, how the boxes' texts are
-// recorded, and the fader's level scale.
+// The panel's decisions: which preset texts are good and which preset they name, how the boxes'
+// texts are recorded, and the fader's level scale.
 
 #include <gtest/gtest.h>
 
@@ -29,12 +29,13 @@ TEST(PresetText, Verdicts)
     }
 }
 
-TEST(PresetText, SaveSendsItsValueInLowerCaseHexadecimal)
+// What SAVE stores; the store command's text is tested with the other command texts.
+TEST(PresetText, NamesThePresetItsDigitsRead)
 {
-    EXPECT_EQ(StoreCommandForPresetText("1"), "c0 1\r");
-    EXPECT_EQ(StoreCommandForPresetText("007"), "c0 7\r");
-    EXPECT_EQ(StoreCommandForPresetText("12"), "c0 c\r");
-    EXPECT_EQ(StoreCommandForPresetText("127"), "c0 7f\r");
+    EXPECT_EQ(PresetNumber("1"), 1);
+    EXPECT_EQ(PresetNumber("007"), 7);
+    EXPECT_EQ(PresetNumber("12"), 12);
+    EXPECT_EQ(PresetNumber("127"), 127);
 }
 
 TEST(RecordedText, KeepsSevenCharacters)

@@ -23,10 +23,10 @@ protected:
         Start();
     }
 
-    HWND FadeBox() { return Panel().fadeEdit; }
-    HWND PresetBox() { return Panel().presetEdit; }
-    void ClickSave() { SendMessageA(Panel().saveButton, BM_CLICK, 0, 0); }
-    void ClickGo() { SendMessageA(Panel().goButton, BM_CLICK, 0, 0); }
+    HWND FadeBox() { return Control(ID_FADE_TIME); }
+    HWND PresetBox() { return Control(ID_PRESET); }
+    void ClickSave() { SendMessageA(Control(ID_SAVE), BM_CLICK, 0, 0); }
+    void ClickGo() { SendMessageA(Control(ID_GO), BM_CLICK, 0, 0); }
 
     enum class PasteBy { Message, CtrlV, ShiftInsert };
 
@@ -58,15 +58,6 @@ protected:
         }
         PumpMessages();
     }
-
-    std::vector<std::string> Commands()
-    {
-        std::vector<std::string> commands;
-        for (const ConverterExchange& e : Converter().History()) {
-            commands.push_back(e.command);
-        }
-        return commands;
-    }
 };
 
 TEST_F(ConsoleCommands, TypingAFadeTimeRecordsItWithoutStartingAFade)
@@ -74,9 +65,8 @@ TEST_F(ConsoleCommands, TypingAFadeTimeRecordsItWithoutStartingAFade)
     FocusAndSelectAll(FadeBox());
     TypeText("2.5");
     EXPECT_EQ(WindowText(FadeBox()), "2.5");
-    EXPECT_STREQ(Panel().recordedFadeText.data(), "2.5");
     EXPECT_TRUE(Commands().empty());
-    EXPECT_FALSE(Fading());
+    EXPECT_FALSE(FadeTimerRunning());
 }
 
 TEST_F(ConsoleCommands, EnterInTheFadeTimeBoxStartsTheFadeAsGoDoes)
@@ -84,13 +74,15 @@ TEST_F(ConsoleCommands, EnterInTheFadeTimeBoxStartsTheFadeAsGoDoes)
     FocusAndSelectAll(FadeBox());
     TypeText("3");
     ASSERT_TRUE(Commands().empty());
+    clock.Hold();
     PressKey(VK_RETURN);
     EXPECT_EQ(WindowText(FadeBox()), "3") << "the box refuses the new line";
-    EXPECT_TRUE(Fading());
-    EXPECT_EQ(Fade().duration, 3.0);
-    EXPECT_EQ(Fade().target, 255);
+    EXPECT_TRUE(FadeTimerRunning());
     ASSERT_GE(Commands().size(), 12u);
     EXPECT_EQ(Commands()[0], "W 0 0");
+    clock.Advance(std::chrono::milliseconds(1500));
+    Tick();
+    EXPECT_EQ(FaderLevel(ID_MASTER), 127) << "half way up after half of 3 s";
 }
 
 // A key the full box refused, a paste, or a refused paste once raised an update with the text
@@ -103,13 +95,12 @@ TEST_F(ConsoleCommands, OnlyEnterStartsTheFadeFromTheBoxNeverARefusedKeyOrAPaste
     PasteFromClipboard(FadeBox(), "\r\n\r\n");
     SendMessageA(FadeBox(), EM_SETSEL, 0, -1);
     PasteFromClipboard(FadeBox(), WindowText(FadeBox()));  // the same text over itself
-    EXPECT_FALSE(Fading());
+    EXPECT_FALSE(FadeTimerRunning());
     EXPECT_TRUE(Commands().empty());
-    EXPECT_STREQ(Panel().recordedFadeText.data(), WindowText(FadeBox()).c_str()) << "what shows is what counts";
 
     PressKey(VK_RETURN);
-    EXPECT_TRUE(Fading());
     EXPECT_EQ(Commands().size(), 12u);
+    EXPECT_TRUE(FadeTimerRunning());
 }
 
 // A paste of 5000 characters froze the console for seconds, and a paste wider than the preset box
@@ -124,7 +115,6 @@ TEST_F(ConsoleCommands, APasteGoesInWholeOrNotAtAll)
         // A bound only the old freeze (some 20 s under Wine) crosses.
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2));
         EXPECT_EQ(WindowText(FadeBox()), "0.0");
-        EXPECT_STREQ(Panel().recordedFadeText.data(), "0.0");
     }
 
     // Over the selected text, and behind it (where "700012" is wider than the box).
@@ -136,22 +126,24 @@ TEST_F(ConsoleCommands, APasteGoesInWholeOrNotAtAll)
         const std::string shown = WindowText(PresetBox());
         const std::string whole = caret < 0 ? "00012" : "700012";
         EXPECT_TRUE(shown == whole || shown == "7") << shown;
-        EXPECT_STREQ(Panel().recordedPresetText.data(), shown.c_str());
+        EXPECT_EQ(Save(), shown == "7" ? "c0 7\r" : "c0 c\r") << "what the box shows is what is stored";
         if (HWND box = FindThreadWindow("#32770", "Invalid Preset")) {
             SendMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
         }
     }
 
+    PasteOver(PresetBox(), "12");
     SendMessageA(PresetBox(), EM_SETSEL, 0, -1);
     PasteFromClipboard(PresetBox(), "12345678");
-    EXPECT_EQ(WindowText(PresetBox()), Panel().recordedPresetText.data())
-        << "eight characters do not go into a box that reads seven";
+    EXPECT_EQ(WindowText(PresetBox()), "12") << "eight characters do not go into a box that reads seven";
+    EXPECT_EQ(Save(), "c0 c\r");
 }
 
 // Near its 7 characters a box would take a part of Enter's line break (a lone CR), which changed
 // the fade time's text instead of starting the fade, and made a good preset invalid.
 TEST_F(ConsoleCommands, EnterNeverGoesIntoABoxNearItsLimit)
 {
+    clock.Hold();
     for (HWND box : {PresetBox(), FadeBox()}) {
         SetWindowTextA(box, "000100");
         SendMessageA(Main(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(box), EN_UPDATE), reinterpret_cast<LPARAM>(box));
@@ -161,9 +153,11 @@ TEST_F(ConsoleCommands, EnterNeverGoesIntoABoxNearItsLimit)
         EXPECT_EQ(WindowText(box), "000100");
         EXPECT_EQ(FindThreadWindow("#32770", "Invalid Preset"), nullptr);
     }
-    EXPECT_STREQ(Panel().recordedPresetText.data(), "000100");
-    EXPECT_TRUE(Fading()) << "Enter in the fade-time box starts the fade";
-    EXPECT_EQ(Fade().duration, 100.0);
+    EXPECT_EQ(Save(), "c0 64\r");
+    EXPECT_TRUE(FadeTimerRunning()) << "Enter in the fade-time box starts the fade";
+    clock.Advance(std::chrono::seconds(50));
+    Tick();
+    EXPECT_EQ(FaderLevel(ID_MASTER), 127) << "half way up after 50 of 100 s";
 }
 
 TEST_F(ConsoleCommands, OnlyTheFirstSevenCharactersOfTheFadeTimeCount)
@@ -177,17 +171,21 @@ TEST_F(ConsoleCommands, OnlyTheFirstSevenCharactersOfTheFadeTimeCount)
         EXPECT_EQ(WindowText(FadeBox()), text);
     };
     updateAfter("1.00000");
-    EXPECT_STREQ(Panel().recordedFadeText.data(), "1.00000");
     updateAfter("1.00001");
-    EXPECT_STREQ(Panel().recordedFadeText.data(), "1.00001") << "a change in the seventh character counts";
     updateAfter("1.000019");
-    EXPECT_STREQ(Panel().recordedFadeText.data(), "1.00001") << "a change behind the seventh character is no change";
     ASSERT_TRUE(Commands().empty());
-    ASSERT_FALSE(Fading()) << "an update that changes nothing starts nothing";
+    ASSERT_FALSE(FadeTimerRunning()) << "an update that changes nothing starts nothing";
     SendMessageA(FadeBox(), EM_SETSEL, 0, 0);
+    clock.Hold();
     PressKey(VK_RETURN);
-    EXPECT_TRUE(Fading());
-    EXPECT_EQ(Fade().duration, 1.00001) << "the fade reads the first seven characters";
+    // The fade reads the first seven characters: it takes 1.00001 s, not 1.000019 s.
+    clock.Advance(std::chrono::microseconds(1000005));
+    Tick();
+    EXPECT_EQ(FaderLevel(ID_MASTER), 254);
+    clock.Advance(std::chrono::microseconds(10));
+    Tick();
+    EXPECT_EQ(FaderLevel(ID_MASTER), 255);
+    EXPECT_FALSE(FadeTimerRunning()) << "the fade is over";
     EXPECT_EQ(WindowText(FadeBox()), "1.000019") << "Enter leaves the text as it was";
 }
 
@@ -198,7 +196,6 @@ TEST_F(ConsoleCommands, Preset007IsStoredAsPreset7)
     PressKey(VK_HOME);
     TypeText("00");
     EXPECT_EQ(WindowText(PresetBox()), "007");
-    EXPECT_STREQ(Panel().recordedPresetText.data(), "007");
     ClickSave();
     // The store command carries its own CR; the converter saw "c0 7", CR, and the framing's CR.
     EXPECT_EQ(Commands(), (std::vector<std::string>{"c0 7\r"}));
@@ -250,33 +247,31 @@ TEST_F(ConsoleCommands, BadPresetsAreRejectedAndTheGoodTextComesBack)
 {
     FocusAndSelectAll(PresetBox());
     TypeText("12");
-    ASSERT_STREQ(Panel().recordedPresetText.data(), "12");
     for (const char* bad : {"0", "128", "12a", "-5", "+5", "1 2"}) {
         SCOPED_TRACE(bad);
-        const InvalidPresetBox box = RejectedBy(Panel().presetEdit, [&] { PasteOver(PresetBox(), bad); });
+        const InvalidPresetBox box = RejectedBy(PresetBox(), [&] { PasteOver(PresetBox(), bad); });
         ASSERT_TRUE(box.opened);
         EXPECT_EQ(box.text, "Value must be in the range of 1 to 127");
         EXPECT_EQ(box.owner, Main());
         EXPECT_TRUE(box.errorIcon);
         EXPECT_EQ(box.presetWhileOpen, "12") << "restored before the box opened";
         EXPECT_EQ(WindowText(PresetBox()), "12");
-        EXPECT_STREQ(Panel().recordedPresetText.data(), "12");
+        EXPECT_EQ(Save(), "c0 c\r");
     }
-    ClickSave();
-    EXPECT_EQ(Commands(), (std::vector<std::string>{"c0 c\r"}));
+    EXPECT_EQ(Commands(), std::vector<std::string>(6, "c0 c\r"));
 }
 
 TEST_F(ConsoleCommands, TypingOneTwoEightStopsAtTwelve)
 {
     FocusAndSelectAll(PresetBox());
     TypeText("1");
-    EXPECT_STREQ(Panel().recordedPresetText.data(), "1");
+    EXPECT_EQ(Save(), "c0 1\r");
     TypeText("2");
-    EXPECT_STREQ(Panel().recordedPresetText.data(), "12");
-    const InvalidPresetBox box = RejectedBy(Panel().presetEdit, [] { TypeText("8"); });
+    EXPECT_EQ(Save(), "c0 c\r");
+    const InvalidPresetBox box = RejectedBy(PresetBox(), [] { TypeText("8"); });
     EXPECT_TRUE(box.opened);
     EXPECT_EQ(WindowText(PresetBox()), "12");
-    EXPECT_STREQ(Panel().recordedPresetText.data(), "12");
+    EXPECT_EQ(Save(), "c0 c\r");
 }
 
 // Once a box was closed the keyboard went to the main window itself: the digits typed after the
@@ -289,24 +284,24 @@ TEST_F(ConsoleCommands, AfterABoxTheKeysGoWhereTheyWentBefore)
     ASSERT_TRUE(RejectedBy(PresetBox(), [] { TypeText("8"); }).opened);
     TypeText("5");
     EXPECT_EQ(WindowText(PresetBox()), "125");
-    EXPECT_STREQ(Panel().recordedPresetText.data(), "125");
+    EXPECT_EQ(Save(), "c0 7d\r");
 
-    HWND master = Panel().master->Track();
+    HWND master = Track(ID_MASTER);
     SetFocus(master);
     Converter().faults.silent = true;
     ASSERT_TRUE(WhileModalBoxIsOpen("Error", [] { PressKey(VK_PRIOR); },
                                     [](HWND box) { SendMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0); }));
-    ASSERT_EQ(Panel().master->GetLevel(), 16);
+    ASSERT_EQ(FaderLevel(ID_MASTER), 16);
     Converter().faults.silent = false;
     PressKey(VK_PRIOR);
     EXPECT_EQ(GetFocus(), master);
-    EXPECT_EQ(Panel().master->GetLevel(), 32);
+    EXPECT_EQ(FaderLevel(ID_MASTER), 32);
 }
 
 TEST_F(ConsoleCommands, AZeroTypedIntoAnEmptyBoxIsRejectedAtOnce)
 {
     FocusAndSelectAll(PresetBox());
-    const InvalidPresetBox box = RejectedBy(Panel().presetEdit, [] { TypeText("0"); });
+    const InvalidPresetBox box = RejectedBy(PresetBox(), [] { TypeText("0"); });
     EXPECT_TRUE(box.opened);
     EXPECT_EQ(WindowText(PresetBox()), "1");
 }
@@ -324,7 +319,7 @@ TEST_F(ConsoleCommands, AnEmptyPresetBoxIsToleratedUntilTheFocusLeaves)
     EXPECT_EQ(WindowText(PresetBox()), "");
     ClickSave();
     EXPECT_EQ(Commands(), (std::vector<std::string>{"c0 c\r"})) << "SAVE sends the last good preset";
-    SetFocus(Panel().sceneA[0]->Track());
+    SetFocus(Track(ID_SCENE_A_FIRST));
     PumpMessages();
     EXPECT_EQ(WindowText(PresetBox()), "12") << "leaving the box restores it";
 }
@@ -333,18 +328,18 @@ TEST_F(ConsoleCommands, TheFadeRunsOnWhileTheInvalidPresetBoxIsOpen)
 {
     PasteOver(FadeBox(), "0.2");
     ClickGo();
-    ASSERT_TRUE(Fading());
+    ASSERT_TRUE(FadeTimerRunning());
     int boxes = 0;
     bool fadeEndedInside = false;
     WhileModalBoxIsOpen("Invalid Preset", [&] { PasteOver(PresetBox(), "200"); }, [&](HWND box) {
         ++boxes;
         // The box's own message loop delivers the crossfade's ticks.
-        fadeEndedInside = PumpUntil([this] { return !Fading(); }, std::chrono::milliseconds(2000));
+        fadeEndedInside = PumpUntil([this] { return !FadeTimerRunning(); }, std::chrono::milliseconds(2000));
         SendMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
     });
     EXPECT_EQ(boxes, 1);
     EXPECT_TRUE(fadeEndedInside);
-    EXPECT_EQ(Panel().master->GetLevel(), 255);
+    EXPECT_EQ(FaderLevel(ID_MASTER), 255);
     EXPECT_EQ(WindowText(PresetBox()), "1");
     EXPECT_EQ(FindThreadWindow("#32770", "Invalid Preset"), nullptr) << "no second box";
 }
@@ -352,26 +347,27 @@ TEST_F(ConsoleCommands, TheFadeRunsOnWhileTheInvalidPresetBoxIsOpen)
 TEST_F(ConsoleCommands, GoAndTheFadeTimeBoxesShareOneFade)
 {
     PasteOver(FadeBox(), "5");
+    clock.Hold();
     ClickGo();
-    ASSERT_TRUE(Fading());
-    EXPECT_EQ(Fade().duration, 5.0);
-    // Enter in the box restarts the fade, just as GO would.
-    const double started = Fade().startTime;
-    Sleep(20);
+    ASSERT_TRUE(FadeTimerRunning());
+    clock.Advance(std::chrono::seconds(1));
+    Tick();
+    ASSERT_EQ(FaderLevel(ID_MASTER), 51) << "a fifth of the way up after 1 of 5 s";
+    // Enter in the box restarts the fade, just as GO would: from 51, again over 5 s.
     SetFocus(FadeBox());
     PressKey(VK_RETURN);
-    EXPECT_GT(Fade().startTime, started);
+    clock.Advance(std::chrono::milliseconds(2500));
+    Tick();
+    EXPECT_EQ(FaderLevel(ID_MASTER), 51 + 102);
 }
 
 TEST_F(ConsoleCommands, AWholeShowOnTheSimulatedConverter)
 {
     // Scene A: a warm wash; scene B: a single special on channel 7.
-    for (std::size_t i = 0; i < 12; ++i) {
-        Panel().sceneA[i]->SetLevel(i < 6 ? 180 : 0);
-        SendMessageA(Main(), WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 0), reinterpret_cast<LPARAM>(Panel().sceneA[i]->Track()));
+    for (int i = 0; i < 12; ++i) {
+        MoveFader(ID_SCENE_A_FIRST + i, i < 6 ? 180 : 0);
     }
-    Panel().sceneB[6]->SetLevel(255);
-    SendMessageA(Main(), WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 0), reinterpret_cast<LPARAM>(Panel().sceneB[6]->Track()));
+    MoveFader(ID_SCENE_B_FIRST + 6, 255);
     // The master is at the bottom: the stage shows scene B.
     EXPECT_EQ(Converter().Levels()[6], 255);
     EXPECT_EQ(Converter().Levels()[0], 0);
@@ -379,7 +375,7 @@ TEST_F(ConsoleCommands, AWholeShowOnTheSimulatedConverter)
     FocusAndSelectAll(FadeBox());
     TypeText("0.25");
     ClickGo();
-    ASSERT_TRUE(PumpUntil([this] { return !Fading(); }, std::chrono::milliseconds(3000)));
+    ASSERT_TRUE(PumpUntil([this] { return !FadeTimerRunning(); }, std::chrono::milliseconds(3000)));
     FocusAndSelectAll(PresetBox());
     TypeText("42");
     ClickSave();
@@ -399,16 +395,15 @@ TEST_F(ConsoleWithoutConverter, SaveFadersAndGoSendNothing)
     bus.interfaces = {{OTHER_DEVICE_ATTRIBUTES, nullptr, SearchFault::Open, ERROR_CODE_NO_MORE_ITEMS, {9, 9}},
                       {{CONVERTER_VENDOR_ID, CONVERTER_PRODUCT_ID}, converter, SearchFault::None, 0, {}}};
     ASSERT_TRUE(StartOn(bus));
-    ASSERT_FALSE(Link().Present());
-    SendMessageA(Panel().saveButton, BM_CLICK, 0, 0);
-    Panel().sceneA[0]->SetLevel(100);
-    SendMessageA(Main(), WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 0), reinterpret_cast<LPARAM>(Panel().sceneA[0]->Track()));
-    SendMessageA(Main(), WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 0), reinterpret_cast<LPARAM>(Panel().master->Track()));
-    SendMessageA(Panel().goButton, BM_CLICK, 0, 0);
+    ASSERT_TRUE(NoticeShown());
+    SendMessageA(Control(ID_SAVE), BM_CLICK, 0, 0);
+    MoveFader(ID_SCENE_A_FIRST, 100);
+    MoveFader(ID_MASTER, 0);
+    SendMessageA(Control(ID_GO), BM_CLICK, 0, 0);
     PumpMessages();
     EXPECT_EQ(Converter().ExchangeCount(), 0u);
     EXPECT_EQ(bus.DevicesOpened(), 0);
-    EXPECT_EQ(Panel().master->GetLevel(), 255) << "the console itself works on";
+    EXPECT_EQ(FaderLevel(ID_MASTER), 255) << "the console itself works on";
 }
 
 // A converter silent from the start raised its error box before the console was on screen, so

@@ -1,7 +1,11 @@
 #include "console_fixture.h"
 
-#include "converter/discovery_log.h"
+#include <commctrl.h>
 
+#include <algorithm>
+
+#include "converter/discovery_log.h"
+#include "panel/fader_scale.h"
 
 namespace {
 
@@ -89,7 +93,7 @@ void ConsoleTest::Start(bool withConverter)
         bus.interfaces = {{OTHER_DEVICE_ATTRIBUTES, nullptr, SearchFault::None, 0, {9, 9}}};
     }
     ASSERT_TRUE(StartOn(bus));
-    ASSERT_EQ(Link().Present(), withConverter);
+    ASSERT_EQ(NoticeShown(), !withConverter);
     SetForegroundWindow(Main());
     PumpMessages();
     converter->ClearHistory();
@@ -105,4 +109,68 @@ bool ConsoleTest::StartOn(HidBus& onBus)
 int ConsoleTest::Close()
 {
     return CloseConsoleWindow(Main());
+}
+
+void ConsoleTest::SetFader(int id, int level)
+{
+    SendMessageA(Track(id), TBM_SETPOS, TRUE, TrackPositionForLevel(level));
+}
+
+void ConsoleTest::MoveFader(int id, int level)
+{
+    SetFader(id, level);
+    SendMessageA(Main(), WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 0), reinterpret_cast<LPARAM>(Track(id)));
+}
+
+int ConsoleTest::FaderLevel(int id) const
+{
+    return LevelForTrackPosition(static_cast<int>(SendMessageA(Track(id), TBM_GETPOS, 0, 0)));
+}
+
+void ConsoleTest::Click(int buttonId)
+{
+    SendMessageA(Main(), WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED), reinterpret_cast<LPARAM>(Control(buttonId)));
+}
+
+void ConsoleTest::Tick()
+{
+    SendMessageA(Main(), WM_TIMER, FADE_TIMER_ID, 0);
+}
+
+bool ConsoleTest::FadeTimerRunning() const
+{
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(3 * FADE_TIMER_PERIOD_MS);
+    do {
+        MSG message;
+        if (PeekMessageA(&message, Main(), WM_TIMER, WM_TIMER, PM_NOREMOVE | PM_NOYIELD) &&
+            message.wParam == FADE_TIMER_ID) {
+            return true;
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_TIMER);
+    } while (std::chrono::steady_clock::now() < end);
+    return false;
+}
+
+std::string ConsoleTest::Save()
+{
+    const std::uint64_t before = Converter().ExchangeCount();
+    Click(ID_SAVE);
+    return Converter().ExchangeCount() > before ? Converter().History().back().command : std::string();
+}
+
+bool ConsoleTest::NoticeShown()
+{
+    PumpMessages();
+    const Pixels strip = Crop(CaptureClient(Main()), 300, 0, 220, 20);
+    const std::uint32_t background = Rgb(GetSysColor(COLOR_WINDOW));
+    return std::any_of(strip.data.begin(), strip.data.end(), [&](std::uint32_t p) { return p != background; });
+}
+
+std::vector<std::string> ConsoleTest::Commands() const
+{
+    std::vector<std::string> commands;
+    for (const ConverterExchange& e : converter->History()) {
+        commands.push_back(e.command);
+    }
+    return commands;
 }

@@ -11,14 +11,15 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/console.h"
 #include "app/resources/resource_ids.h"
-#include "converter/converter_link.h"
-#include "panel/panel.h"
+#include "app/top_level_windows.h"
 #include "simulator/simulated_hid_bus.h"
+#include "running_program.h"
 #include "screen_pixels.h"
 #include "../native/temp_folder.h"
 
@@ -55,27 +56,14 @@ inline bool PumpUntil(const std::function<bool()>& done, std::chrono::millisecon
 // The top-level window of this thread with the given class and caption, if it is open.
 inline HWND FindThreadWindow(const char* className, const char* caption)
 {
-    struct Search {
-        const char* className;
-        const char* caption;
-        HWND found;
-    } search{className, caption, nullptr};
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM parameter) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(parameter);
-            char cls[64] = {};
-            char text[256] = {};
-            GetClassNameA(window, cls, sizeof(cls));
-            GetWindowTextA(window, text, sizeof(text));
-            if (IsWindowVisible(window) && std::string(cls) == s->className && std::string(text) == s->caption) {
-                s->found = window;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    for (HWND window : TopLevelWindows(className, GetCurrentThreadId())) {
+        char text[256] = {};
+        GetWindowTextA(window, text, sizeof(text));
+        if (IsWindowVisible(window) && std::string(text) == caption) {
+            return window;
+        }
+    }
+    return nullptr;
 }
 
 // Runs `trigger`, which opens a modal box; once the box with this caption is up, `inside` runs
@@ -107,6 +95,27 @@ const ApplicationStrings& RegisteredApplicationStrings();
 // Sends the menu's Exit to the main window and returns the exit code the message loop would return.
 int CloseConsoleWindow(HWND mainWindow);
 
+// The machine's clock, which a test may stop and then move on by hand: the crossfade's progress at
+// a tick is then exact.
+class TestClock final : public Clock {
+public:
+    TimePoint Now() override { return held_ ? *held_ : steady_.Now(); }
+    void WaitUntil(TimePoint t) override
+    {
+        if (!held_) {
+            steady_.WaitUntil(t);
+        } else if (t > *held_) {
+            held_ = t;
+        }
+    }
+    void Hold() { held_ = steady_.Now(); }
+    void Advance(std::chrono::duration<double> d) { *held_ += std::chrono::duration_cast<Duration>(d); }
+
+private:
+    SteadyClock steady_;
+    std::optional<TimePoint> held_;
+};
+
 class ConsoleTest : public ::testing::Test {
 protected:
     void TearDown() override;
@@ -119,14 +128,29 @@ protected:
     int Close();
 
     HWND Main() const { return console ? console->MainWindow() : nullptr; }
-    PanelState& Panel() { return console->Panel(); }
-    ConverterLink& Link() { return console->Link(); }
-    bool Fading() const { return console->Fading(); }
-    const CrossfadeState& Fade() const { return console->Fade(); }
+    // A box or button of the panel.
+    HWND Control(int id) const { return GetDlgItem(Main(), id); }
+    HWND Track(int id) const { return ChildControl(Main(), TRACKBAR_CLASSA, id); }
+    // Sets a fader without a word to the console, as the console's own moves of the master do.
+    void SetFader(int id, int level);
+    // Sets a fader as a drag would, and lets the console hear of it.
+    void MoveFader(int id, int level);
+    int FaderLevel(int id) const;
+    // GO or SAVE as a click reports it, without taking the keyboard from the control that has it.
+    void Click(int buttonId);
+    // The fade timer's tick, now.
+    void Tick();
+    // Whether the fade timer runs: its tick comes due within a few periods. Nothing is dispatched.
+    bool FadeTimerRunning() const;
+    // Clicks SAVE and returns the command that reached the converter, or nothing.
+    std::string Save();
+    // Whether the strip of the "DMX Converter not found!" notice shows anything, as painted.
+    bool NoticeShown();
+    std::vector<std::string> Commands() const;
     SimulatedConverter& Converter() { return *converter; }
 
     TempFolder temp;
-    SteadyClock clock;
+    TestClock clock;
     SimulatedHidBus bus;
     std::shared_ptr<SimulatedConverter> converter = std::make_shared<SimulatedConverter>(clock);
     std::unique_ptr<Console> console;

@@ -22,44 +22,33 @@ protected:
         Start();
     }
 
-    std::vector<std::string> Commands()
+    void Scroll(int faderId, int code)
     {
-        std::vector<std::string> commands;
-        for (const ConverterExchange& e : Converter().History()) {
-            commands.push_back(e.command);
-        }
-        return commands;
-    }
-
-    void Scroll(Fader& fader, int code)
-    {
-        SendMessageA(Main(), WM_VSCROLL, MAKEWPARAM(code, 0), reinterpret_cast<LPARAM>(fader.Track()));
+        SendMessageA(Main(), WM_VSCROLL, MAKEWPARAM(code, 0), reinterpret_cast<LPARAM>(Track(faderId)));
     }
 
     // Scene levels that tell the two scenes apart on every channel.
     void SetScenes()
     {
-        for (std::size_t i = 0; i < 12; ++i) {
-            Panel().sceneA[i]->SetLevel(static_cast<int>(200 + i));
-            Panel().sceneB[i]->SetLevel(static_cast<int>(10 * i));
+        for (int i = 0; i < 12; ++i) {
+            SetFader(ID_SCENE_A_FIRST + i, 200 + i);
+            SetFader(ID_SCENE_B_FIRST + i, 10 * i);
         }
     }
 
     void SetFadeTime(const char* text)
     {
-        PasteOver(Panel().fadeEdit, text);
-        ASSERT_STREQ(Panel().recordedFadeText.data(), text);
+        PasteOver(Control(ID_FADE_TIME), text);
+        ASSERT_EQ(WindowText(Control(ID_FADE_TIME)), text);
     }
-
-    bool TimerRunning() { return Fading(); }
 };
 
 TEST_F(ConsoleMixing, SceneFaderSendsItsOneChannelMixed)
 {
-    Panel().sceneA[2]->SetLevel(200);
-    Panel().sceneB[2]->SetLevel(40);
-    Panel().master->SetLevel(128);
-    Scroll(*Panel().sceneA[2], 5);
+    SetFader(ID_SCENE_A_FIRST + 2, 200);
+    SetFader(ID_SCENE_B_FIRST + 2, 40);
+    SetFader(ID_MASTER, 128);
+    Scroll(ID_SCENE_A_FIRST + 2, 5);
     // 40 + (200 - 40) * 128 / 255 = 40 + 80 = 120.
     EXPECT_EQ(Commands(), (std::vector<std::string>{"W 2 78"}));
     EXPECT_EQ(Converter().Levels()[2], 120);
@@ -67,30 +56,30 @@ TEST_F(ConsoleMixing, SceneFaderSendsItsOneChannelMixed)
 
 TEST_F(ConsoleMixing, OnlyMovingScrollCodesSend)
 {
-    Panel().sceneA[0]->SetLevel(99);
+    SetFader(ID_SCENE_A_FIRST, 99);
     for (int code : {4, 6, 7, 8}) {
-        Scroll(*Panel().sceneA[0], code);
-        Scroll(*Panel().master, code);
+        Scroll(ID_SCENE_A_FIRST, code);
+        Scroll(ID_MASTER, code);
     }
     EXPECT_TRUE(Commands().empty());
     for (int code : {0, 1, 2, 3, 5}) {
-        Scroll(*Panel().sceneB[0], code);
+        Scroll(ID_SCENE_B_FIRST, code);
     }
     EXPECT_EQ(Commands().size(), 5u);
 }
 
 TEST_F(ConsoleMixing, TheLastSceneBFaderSendsChannelB)
 {
-    Panel().sceneB[11]->SetLevel(0x42);
-    Scroll(*Panel().sceneB[11], 1);
+    SetFader(ID_SCENE_B_FIRST + 11, 0x42);
+    Scroll(ID_SCENE_B_FIRST + 11, 1);
     EXPECT_EQ(Commands(), (std::vector<std::string>{"W B 42"}));
 }
 
 TEST_F(ConsoleMixing, TheMasterSendsAllTwelveInChannelOrder)
 {
     SetScenes();
-    Panel().master->SetLevel(255);
-    Scroll(*Panel().master, 5);
+    SetFader(ID_MASTER, 255);
+    Scroll(ID_MASTER, 5);
     std::vector<std::string> expected;
     for (int i = 0; i < 12; ++i) {
         char text[16];
@@ -103,8 +92,8 @@ TEST_F(ConsoleMixing, TheMasterSendsAllTwelveInChannelOrder)
 TEST_F(ConsoleMixing, GoWithNoFadeTimeSwitchesAtOnce)
 {
     SetScenes();
-    ASSERT_STREQ(Panel().recordedFadeText.data(), "0.0");
-    SendMessageA(Main(), WM_COMMAND, MAKEWPARAM(1003, BN_CLICKED), reinterpret_cast<LPARAM>(Panel().goButton));
+    ASSERT_EQ(WindowText(Control(ID_FADE_TIME)), "0.0");
+    Click(ID_GO);
     const std::vector<std::string> commands = Commands();
     ASSERT_EQ(commands.size(), 24u);
     for (int i = 0; i < 12; ++i) {
@@ -115,20 +104,20 @@ TEST_F(ConsoleMixing, GoWithNoFadeTimeSwitchesAtOnce)
         EXPECT_EQ(commands[static_cast<std::size_t>(i)], atB) << "first the scenes as they stand";
         EXPECT_EQ(commands[static_cast<std::size_t>(12 + i)], atA) << "then with the master at the top";
     }
-    EXPECT_EQ(Panel().master->GetLevel(), 255);
-    EXPECT_FALSE(TimerRunning());
+    EXPECT_EQ(FaderLevel(ID_MASTER), 255);
+    EXPECT_FALSE(FadeTimerRunning());
 }
 
 TEST_F(ConsoleMixing, ATimedFadeClimbsToItsTargetAndStops)
 {
     // Channel 0 with scene A at the top and scene B at the bottom shows the master itself.
-    Panel().sceneA[0]->SetLevel(255);
-    Panel().sceneB[0]->SetLevel(0);
+    SetFader(ID_SCENE_A_FIRST, 255);
+    SetFader(ID_SCENE_B_FIRST, 0);
     SetFadeTime("0.3");
     const auto start = std::chrono::steady_clock::now();
-    SendMessageA(Main(), WM_COMMAND, MAKEWPARAM(1003, BN_CLICKED), 0);
-    EXPECT_TRUE(TimerRunning());
-    ASSERT_TRUE(PumpUntil([&] { return !TimerRunning(); }, std::chrono::milliseconds(3000)));
+    Click(ID_GO);
+    EXPECT_TRUE(FadeTimerRunning());
+    ASSERT_TRUE(PumpUntil([&] { return !FadeTimerRunning(); }, std::chrono::milliseconds(3000)));
     const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_GE(took, 0.3);
 
@@ -144,7 +133,7 @@ TEST_F(ConsoleMixing, ATimedFadeClimbsToItsTargetAndStops)
     }
     EXPECT_EQ(master.front(), 0);
     EXPECT_EQ(master.back(), 255);
-    EXPECT_EQ(Panel().master->GetLevel(), 255);
+    EXPECT_EQ(FaderLevel(ID_MASTER), 255);
     EXPECT_FALSE(KillTimer(Main(), FADE_TIMER_ID)) << "the timer is gone";
 
     // No tick comes after the end.
@@ -156,17 +145,17 @@ TEST_F(ConsoleMixing, ATimedFadeClimbsToItsTargetAndStops)
 TEST_F(ConsoleMixing, GoWithFadeTimeZeroEndsARunningFadeAtOnce)
 {
     SetFadeTime("5");
-    SendMessageA(Main(), WM_COMMAND, MAKEWPARAM(1003, BN_CLICKED), 0);
-    PumpUntil([] { return false; }, std::chrono::milliseconds(200));
-    ASSERT_TRUE(TimerRunning());
-    const int climbing = Panel().master->GetLevel();
-    EXPECT_GT(climbing, 0);
-    EXPECT_LT(climbing, 128);
+    clock.Hold();
+    Click(ID_GO);
+    clock.Advance(std::chrono::seconds(1));
+    Tick();
+    ASSERT_TRUE(FadeTimerRunning());
+    EXPECT_EQ(FaderLevel(ID_MASTER), 51) << "a fifth of the way up";
 
     SetFadeTime("0");
-    SendMessageA(Main(), WM_COMMAND, MAKEWPARAM(1003, BN_CLICKED), 0);
-    EXPECT_FALSE(TimerRunning());
-    EXPECT_EQ(Panel().master->GetLevel(), 255) << "from the lower half the fade goes up";
+    Click(ID_GO);
+    EXPECT_FALSE(FadeTimerRunning());
+    EXPECT_EQ(FaderLevel(ID_MASTER), 255) << "from the lower half the fade goes up";
     const std::uint64_t exchanges = Converter().ExchangeCount();
     PumpUntil([] { return false; }, std::chrono::milliseconds(150));
     EXPECT_EQ(Converter().ExchangeCount(), exchanges) << "no tick follows";
@@ -175,17 +164,16 @@ TEST_F(ConsoleMixing, GoWithFadeTimeZeroEndsARunningFadeAtOnce)
 TEST_F(ConsoleMixing, GoDuringAFadeRestartsFromWhereTheMasterStands)
 {
     SetFadeTime("4");
-    SendMessageA(Main(), WM_COMMAND, MAKEWPARAM(1003, BN_CLICKED), 0);
-    PumpUntil([] { return false; }, std::chrono::milliseconds(300));
-    const int reached = Panel().master->GetLevel();
-    ASSERT_GT(reached, 0);
-    ASSERT_LT(reached, 128);
-    SendMessageA(Main(), WM_COMMAND, MAKEWPARAM(1003, BN_CLICKED), 0);
-    EXPECT_EQ(Fade().startLevel, reached);
-    EXPECT_EQ(Fade().target, 255);
-    EXPECT_TRUE(TimerRunning());
-    PumpUntil([] { return false; }, std::chrono::milliseconds(120));
-    EXPECT_GE(Panel().master->GetLevel(), reached);
+    clock.Hold();
+    Click(ID_GO);
+    clock.Advance(std::chrono::seconds(1));
+    Tick();
+    ASSERT_EQ(FaderLevel(ID_MASTER), 63);
+    Click(ID_GO);
+    EXPECT_TRUE(FadeTimerRunning());
+    clock.Advance(std::chrono::seconds(2));
+    Tick();
+    EXPECT_EQ(FaderLevel(ID_MASTER), 63 + 96) << "half of the way from 63 to 255";
 }
 
 }  // namespace

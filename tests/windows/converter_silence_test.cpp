@@ -18,13 +18,13 @@ class ConverterSilence : public ConsoleTest {};
 TEST_F(ConverterSilence, InTheMiddleOfAFade)
 {
     Start();
-    for (std::size_t i = 0; i < 12; ++i) {
-        Panel().sceneA[i]->SetLevel(180);
+    for (int i = 0; i < 12; ++i) {
+        SetFader(ID_SCENE_A_FIRST + i, 180);
     }
-    PasteOver(Panel().fadeEdit, "1.5");
-    SendMessageA(Panel().goButton, BM_CLICK, 0, 0);
+    PasteOver(Control(ID_FADE_TIME), "1.5");
+    SendMessageA(Control(ID_GO), BM_CLICK, 0, 0);
     PumpUntil([] { return false; }, std::chrono::milliseconds(200));
-    ASSERT_TRUE(Fading());
+    ASSERT_TRUE(FadeTimerRunning());
 
     Converter().faults.silent = true;
     int boxes = 0;
@@ -40,13 +40,13 @@ TEST_F(ConverterSilence, InTheMiddleOfAFade)
             InvalidateRect(Main(), nullptr, FALSE);
             repainted = PumpUntil([&] { return GetUpdateRect(Main(), nullptr, FALSE) == 0; },
                                   std::chrono::milliseconds(1000));
-            SetFocus(Panel().sceneB[3]->Track());
+            SetFocus(Track(ID_SCENE_B_FIRST + 3));
             PressKey(VK_PRIOR);
             // The key may wait behind a tick that is running into the short budgets.
-            tookInput = PumpUntil([&] { return Panel().sceneB[3]->GetLevel() == 16; }, std::chrono::milliseconds(2000));
+            tookInput = PumpUntil([&] { return FaderLevel(ID_SCENE_B_FIRST + 3) == 16; }, std::chrono::milliseconds(2000));
             const auto start = std::chrono::steady_clock::now();
             PumpUntil([] { return false; }, std::chrono::milliseconds(400));
-            masterWhileSilent = Panel().master->GetLevel();
+            masterWhileSilent = FaderLevel(ID_MASTER);
             EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(1000));
             // It answers again before the box is closed.
             Converter().faults.silent = false;
@@ -58,8 +58,8 @@ TEST_F(ConverterSilence, InTheMiddleOfAFade)
     EXPECT_TRUE(tookInput);
     EXPECT_GT(masterWhileSilent, 0);
 
-    ASSERT_TRUE(PumpUntil([this] { return !Fading(); }, std::chrono::milliseconds(3000)));
-    EXPECT_EQ(Panel().master->GetLevel(), 255);
+    ASSERT_TRUE(PumpUntil([this] { return !FadeTimerRunning(); }, std::chrono::milliseconds(3000)));
+    EXPECT_EQ(FaderLevel(ID_MASTER), 255);
     for (std::size_t i = 0; i < 12; ++i) {
         EXPECT_EQ(Converter().Levels()[i], 180) << i;
     }

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -9,6 +10,7 @@
 #include "console_fixture.h"
 #include "keyboard.h"
 #include "demo/demo_platform.h"
+#include "panel/fader_scale.h"
 #include "simulator/monitor_view.h"
 
 namespace {
@@ -37,12 +39,13 @@ protected:
     }
 
     HWND Main() { return console->MainWindow(); }
-    PanelState& Panel() { return console->Panel(); }
+    HWND Control(int id) { return GetDlgItem(Main(), id); }
+    HWND Track(int id) { return ChildControl(Main(), TRACKBAR_CLASSA, id); }
+    void SetFader(int id, int level) { SendMessageA(Track(id), TBM_SETPOS, TRUE, TrackPositionForLevel(level)); }
     SimulatedConverter& DemoConverter() { return demo->Converter(); }
-    bool Fading() const { return console->Fading(); }
-    void Scroll(Fader& fader)
+    void Scroll(int faderId)
     {
-        SendMessageA(Main(), WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 0), reinterpret_cast<LPARAM>(fader.Track()));
+        SendMessageA(Main(), WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 0), reinterpret_cast<LPARAM>(Track(faderId)));
     }
     MonitorView View() { return BuildMonitorView(DemoConverter()); }
     // Clicks the monitor's plug control with the mouse, through the system's input queue as the
@@ -79,9 +82,8 @@ protected:
 
 TEST_F(Demo, FindsItsConverterBehindAnotherDevice)
 {
-    EXPECT_TRUE(console->Link().Present());
-    EXPECT_EQ(console->Link().InReportLength(), 65);
-    EXPECT_EQ(console->Link().OutReportLength(), 65);
+    EXPECT_EQ(NoticeStrip().data, NotFoundStrip(false).data) << "no notice: the converter is in use";
+    EXPECT_EQ(DemoConverter().FramingErrors(), 0) << "reports of the converter's own length";
     EXPECT_EQ(DemoConverter().faults.latency, DEMO_EXCHANGE_LATENCY);
     EXPECT_EQ(temp.Log(), LogText({
                               "Index=0, VendorID=$46d, ProductID=$c077  Device successfully opened for ID checking",
@@ -107,7 +109,7 @@ TEST_F(Demo, TheMonitorSitsBesideTheConsoleWithoutTakingTheFocus)
     EXPECT_FALSE(IntersectRect(&overlap, &consoleRect, &beside)) << "the monitor must not cover the console";
     EXPECT_GE(beside.left, 810);
 
-    Scroll(*Panel().master);
+    Scroll(ID_MASTER);
     PumpMessages();
     EXPECT_EQ(GetActiveWindow(), Main());
     EXPECT_EQ(GetForegroundWindow(), Main());
@@ -117,8 +119,8 @@ TEST_F(Demo, TheMonitorSitsBesideTheConsoleWithoutTakingTheFocus)
 TEST_F(Demo, TheMonitorFollowsASceneFader)
 {
     PumpMessages();
-    Panel().sceneB[4]->SetLevel(0x99);
-    Scroll(*Panel().sceneB[4]);
+    SetFader(ID_SCENE_B_FIRST + 4, 0x99);
+    Scroll(ID_SCENE_B_FIRST + 4);
     EXPECT_EQ(DemoConverter().Levels()[4], 0x99);
     EXPECT_EQ(View().levels[4], 0x99);
     EXPECT_EQ(View().commands.back(), "W 4 99   -> W 4 99<CR><LF>>");
@@ -129,19 +131,19 @@ TEST_F(Demo, TheMonitorFollowsASceneFader)
 
 TEST_F(Demo, TheMonitorFollowsTheMasterAndACrossfade)
 {
-    for (std::size_t i = 0; i < 12; ++i) {
-        Panel().sceneA[i]->SetLevel(static_cast<int>(100 + i));
-        Panel().sceneB[i]->SetLevel(static_cast<int>(i));
+    for (int i = 0; i < 12; ++i) {
+        SetFader(ID_SCENE_A_FIRST + i, 100 + i);
+        SetFader(ID_SCENE_B_FIRST + i, i);
     }
-    Panel().master->SetLevel(0);
-    Scroll(*Panel().master);
+    SetFader(ID_MASTER, 0);
+    Scroll(ID_MASTER);
     for (std::size_t i = 0; i < 12; ++i) {
         EXPECT_EQ(View().levels[i], i) << "scene B on stage";
     }
 
-    PasteOver(Panel().fadeEdit, "0.3");
-    SendMessageA(Panel().goButton, BM_CLICK, 0, 0);
-    ASSERT_TRUE(PumpUntil([this] { return !Fading(); }, std::chrono::milliseconds(3000)));
+    PasteOver(Control(ID_FADE_TIME), "0.3");
+    SendMessageA(Control(ID_GO), BM_CLICK, 0, 0);
+    ASSERT_TRUE(PumpUntil([this] { return View().levels[11] == 111; }, std::chrono::milliseconds(3000)));
     for (std::size_t i = 0; i < 12; ++i) {
         EXPECT_EQ(View().levels[i], 100 + i) << "scene A on stage after the crossfade";
     }
@@ -149,11 +151,11 @@ TEST_F(Demo, TheMonitorFollowsTheMasterAndACrossfade)
 
 TEST_F(Demo, TheMonitorListsStoredPresets)
 {
-    Panel().sceneA[0]->SetLevel(255);
-    Panel().master->SetLevel(255);
-    Scroll(*Panel().master);
-    PasteOver(Panel().presetEdit, "99");
-    SendMessageA(Panel().saveButton, BM_CLICK, 0, 0);
+    SetFader(ID_SCENE_A_FIRST, 255);
+    SetFader(ID_MASTER, 255);
+    Scroll(ID_MASTER);
+    PasteOver(Control(ID_PRESET), "99");
+    SendMessageA(Control(ID_SAVE), BM_CLICK, 0, 0);
     ASSERT_EQ(DemoConverter().Presets().count(99), 1u);
     bool listed = false;
     for (const std::string& line : View().presets) {
@@ -165,7 +167,7 @@ TEST_F(Demo, TheMonitorListsStoredPresets)
 
 TEST_F(Demo, UnpluggedFromTheMonitorTheConsoleShowsTheNoticeAndKeepsTheFocus)
 {
-    HWND focused = Panel().master->Track();
+    HWND focused = Track(ID_MASTER);
     SetFocus(focused);
     PumpMessages();
     ASSERT_EQ(GetForegroundWindow(), Main());
@@ -173,8 +175,7 @@ TEST_F(Demo, UnpluggedFromTheMonitorTheConsoleShowsTheNoticeAndKeepsTheFocus)
 
     ASSERT_TRUE(ClickPlugControl());
     EXPECT_FALSE(DemoConverter().Connected());
-    EXPECT_FALSE(console->Link().Present()) << "the removal was announced to the console";
-    EXPECT_EQ(NoticeStrip().data, NotFoundStrip(true).data) << "the notice is painted";
+    EXPECT_EQ(NoticeStrip().data, NotFoundStrip(true).data) << "the removal was announced: the notice is painted";
     EXPECT_EQ(GetActiveWindow(), Main());
     EXPECT_EQ(GetForegroundWindow(), Main());
     EXPECT_EQ(GetFocus(), focused);
@@ -182,26 +183,25 @@ TEST_F(Demo, UnpluggedFromTheMonitorTheConsoleShowsTheNoticeAndKeepsTheFocus)
 
 TEST_F(Demo, PluggedInAgainFromTheMonitorTheStageFollowsTheFadersAsTheyStand)
 {
-    for (std::size_t i = 0; i < 12; ++i) {
-        Panel().sceneA[i]->SetLevel(0x20);
-        Panel().sceneB[i]->SetLevel(0x05);
+    for (int i = 0; i < 12; ++i) {
+        SetFader(ID_SCENE_A_FIRST + i, 0x20);
+        SetFader(ID_SCENE_B_FIRST + i, 0x05);
     }
-    Panel().master->SetLevel(255);
-    Scroll(*Panel().master);
+    SetFader(ID_MASTER, 255);
+    Scroll(ID_MASTER);
     ASSERT_TRUE(ClickPlugControl());
-    ASSERT_FALSE(console->Link().Present());
+    ASSERT_EQ(NoticeStrip().data, NotFoundStrip(true).data);
 
     // Moved while the converter is away: on screen only.
     const int levels[12] = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77, 0x88, 0x99, 0xAA, 0xFF};
-    for (std::size_t i = 0; i < 12; ++i) {
-        Panel().sceneA[i]->SetLevel(levels[i]);
-        Scroll(*Panel().sceneA[i]);
+    for (int i = 0; i < 12; ++i) {
+        SetFader(ID_SCENE_A_FIRST + i, levels[i]);
+        Scroll(ID_SCENE_A_FIRST + i);
     }
     DemoConverter().ClearHistory();
 
     ASSERT_TRUE(ClickPlugControl());
     // Found in answer to the arrival itself, not by a later retry of the search.
-    EXPECT_TRUE(console->Link().Present());
     ASSERT_EQ(DemoConverter().History().size(), 13u) << "I, then all twelve channels";
     EXPECT_EQ(DemoConverter().History()[0].command, "I");
     for (std::size_t i = 0; i < 12; ++i) {

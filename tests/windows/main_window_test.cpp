@@ -58,14 +58,21 @@ constexpr DWORD CHILD = WS_CHILD | WS_VISIBLE;
 // Vertical, automatic ticks, ticks on both sides, and the left-tick bit as well.
 constexpr DWORD TRACK_STYLE = CHILD | 0x0F;
 
-void ExpectFader(HWND mainWindow, const Fader& fader, const char* label, int id, int x, int y, int width)
+// A fader's frame holds its caption.
+HWND CaptionOf(HWND frame)
+{
+    return FindWindowExA(frame, nullptr, "static", nullptr);
+}
+
+void ExpectFader(HWND mainWindow, const char* label, int id, int x, int y, int width)
 {
     const std::string what = std::string("fader ") + std::to_string(id);
-    ExpectControl(mainWindow, {what.c_str(), fader.Frame(), "static", id, {x, y, x + width, y + 240}, CHILD | SS_BLACKFRAME, ""});
-    ExpectControl(mainWindow, {what.c_str(), fader.Track(), "msctls_trackbar32", id, {x + 2, y + 2, x + width - 2, y + 220},
+    HWND frame = ChildControl(mainWindow, "static", id);
+    HWND track = ChildControl(mainWindow, TRACKBAR_CLASSA, id);
+    ExpectControl(mainWindow, {what.c_str(), frame, "static", id, {x, y, x + width, y + 240}, CHILD | SS_BLACKFRAME, ""});
+    ExpectControl(mainWindow, {what.c_str(), track, "msctls_trackbar32", id, {x + 2, y + 2, x + width - 2, y + 220},
                    TRACK_STYLE, nullptr});
     SCOPED_TRACE(what);
-    HWND track = fader.Track();
     EXPECT_EQ(SendMessageA(track, TBM_GETRANGEMIN, 0, 0), 0);
     EXPECT_EQ(SendMessageA(track, TBM_GETRANGEMAX, 0, 0), 255);
     EXPECT_EQ(SendMessageA(track, TBM_GETPAGESIZE, 0, 0), 16);
@@ -75,11 +82,10 @@ void ExpectFader(HWND mainWindow, const Fader& fader, const char* label, int id,
     EXPECT_EQ(SendMessageA(track, TBM_GETTIC, 0, 0), 26);
     EXPECT_EQ(SendMessageA(track, TBM_GETTIC, 8, 0), 234);
     EXPECT_EQ(SendMessageA(track, TBM_GETPOS, 0, 0), 255) << "starts at the bottom";
-    EXPECT_EQ(fader.GetLevel(), 0);
 
-    HWND caption = fader.Caption();
+    HWND caption = CaptionOf(frame);
     ASSERT_NE(caption, nullptr);
-    EXPECT_EQ(GetParent(caption), fader.Frame());
+    EXPECT_EQ(GetParent(caption), frame);
     EXPECT_EQ(WindowText(caption), label);
     EXPECT_EQ(GetDlgCtrlID(caption), -1);
     EXPECT_EQ(static_cast<DWORD>(GetWindowLongA(caption, GWL_STYLE)), CHILD | SS_CENTER);
@@ -110,37 +116,32 @@ TEST_F(MainWindow, IsPlacedAt10By10With800By600)
 TEST_F(MainWindow, PanelHoldsEveryControlWhereItBelongs)
 {
     Start();
-    PanelState& panel = Panel();
     for (int i = 0; i < 12; ++i) {
         const std::string label = std::to_string(i + 1);
-        ASSERT_TRUE(panel.sceneA[static_cast<std::size_t>(i)]);
-        ASSERT_TRUE(panel.sceneB[static_cast<std::size_t>(i)]);
-        ExpectFader(Main(), *panel.sceneA[static_cast<std::size_t>(i)], label.c_str(), 2001 + i, 10 + 55 * i, 20, 50);
-        ExpectFader(Main(), *panel.sceneB[static_cast<std::size_t>(i)], label.c_str(), 3001 + i, 10 + 55 * i, 280, 50);
+        ExpectFader(Main(), label.c_str(), 2001 + i, 10 + 55 * i, 20, 50);
+        ExpectFader(Main(), label.c_str(), 3001 + i, 10 + 55 * i, 280, 50);
     }
-    ASSERT_TRUE(panel.master);
-    ExpectFader(Main(), *panel.master, "Master", 2000, 711, 280, 60);
+    ExpectFader(Main(), "Master", 2000, 711, 280, 60);
 
+    auto label = [this](const char* text) { return FindWindowExA(Main(), nullptr, "static", text); };
     const ExpectedControl others[] = {
-        {"A Faders", panel.labels[0], "static", -1, {10, 2, 80, 20}, CHILD | SS_LEFT, "A Faders"},
-        {"B Faders", panel.labels[1], "static", -1, {10, 262, 80, 280}, CHILD | SS_LEFT, "B Faders"},
-        {"A", panel.labels[2], "static", -1, {693, 287, 708, 305}, CHILD | SS_CENTER, "A"},
-        {"B", panel.labels[3], "static", -1, {693, 478, 708, 496}, CHILD | SS_CENTER, "B"},
-        {"fade label", panel.labels[4], "static", -1, {688, 19, 788, 37}, CHILD | SS_CENTER, "Fade Time (sec)"},
-        {"fade box", panel.fadeEdit, "edit", 1000, {720, 50, 760, 70}, CHILD | ES_MULTILINE | ES_WANTRETURN, "0.0"},
-        {"preset label", panel.labels[5], "static", -1, {688, 89, 788, 107}, CHILD | SS_CENTER, "Preset"},
-        {"preset box", panel.presetEdit, "edit", 1001, {720, 120, 760, 140}, CHILD | ES_MULTILINE | ES_WANTRETURN,
-         "1"},
-        {"SAVE", panel.saveButton, "button", 1002, {708, 150, 773, 185},
-         CHILD | BS_PUSHBUTTON | BS_CENTER | BS_VCENTER, "SAVE"},
-        {"GO", panel.goButton, "button", 1003, {708, 225, 773, 260}, CHILD | BS_PUSHBUTTON | BS_CENTER | BS_VCENTER,
+        {"A Faders", label("A Faders"), "static", -1, {10, 2, 80, 20}, CHILD | SS_LEFT, "A Faders"},
+        {"B Faders", label("B Faders"), "static", -1, {10, 262, 80, 280}, CHILD | SS_LEFT, "B Faders"},
+        {"A", label("A"), "static", -1, {693, 287, 708, 305}, CHILD | SS_CENTER, "A"},
+        {"B", label("B"), "static", -1, {693, 478, 708, 496}, CHILD | SS_CENTER, "B"},
+        {"fade label", label("Fade Time (sec)"), "static", -1, {688, 19, 788, 37}, CHILD | SS_CENTER, "Fade Time (sec)"},
+        {"fade box", Control(1000), "edit", 1000, {720, 50, 760, 70}, CHILD | ES_MULTILINE | ES_WANTRETURN, "0.0"},
+        {"preset label", label("Preset"), "static", -1, {688, 89, 788, 107}, CHILD | SS_CENTER, "Preset"},
+        {"preset box", Control(1001), "edit", 1001, {720, 120, 760, 140}, CHILD | ES_MULTILINE | ES_WANTRETURN, "1"},
+        {"SAVE", Control(1002), "button", 1002, {708, 150, 773, 185}, CHILD | BS_PUSHBUTTON | BS_CENTER | BS_VCENTER,
+         "SAVE"},
+        {"GO", Control(1003), "button", 1003, {708, 225, 773, 260}, CHILD | BS_PUSHBUTTON | BS_CENTER | BS_VCENTER,
          "GO"},
     };
     for (const ExpectedControl& c : others) {
         ExpectControl(Main(), c);
     }
-    EXPECT_STREQ(panel.recordedFadeText.data(), "0.0");
-    EXPECT_STREQ(panel.recordedPresetText.data(), "1");
+    EXPECT_EQ(Save(), "c0 1\r") << "SAVE stores preset 1 until another is typed";
 
     // 25 frames, 25 trackbars, 6 labels, 2 boxes and 2 buttons: nothing else.
     int children = 0;
@@ -153,30 +154,32 @@ TEST_F(MainWindow, PanelHoldsEveryControlWhereItBelongs)
 TEST_F(MainWindow, FaderLevelIsTheInvertedTrackPosition)
 {
     Start();
-    Fader& fader = *Panel().sceneA[2];
+    Fader fader(Main(), GetModuleHandleA(nullptr));
+    fader.Create(4002, 300, 300, 40, 100);
+    HWND track = ChildControl(Main(), TRACKBAR_CLASSA, 4002);
     fader.SetLevel(200);
-    EXPECT_EQ(SendMessageA(fader.Track(), TBM_GETPOS, 0, 0), 55);
+    EXPECT_EQ(SendMessageA(track, TBM_GETPOS, 0, 0), 55);
     EXPECT_EQ(fader.GetLevel(), 200);
     fader.SetLevel(300);
-    EXPECT_EQ(SendMessageA(fader.Track(), TBM_GETPOS, 0, 0), 211);
+    EXPECT_EQ(SendMessageA(track, TBM_GETPOS, 0, 0), 211);
     EXPECT_EQ(fader.GetLevel(), 44);
     fader.SetLevel(255);
-    EXPECT_EQ(SendMessageA(fader.Track(), TBM_GETPOS, 0, 0), 0);
+    EXPECT_EQ(SendMessageA(track, TBM_GETPOS, 0, 0), 0);
 }
 
 TEST_F(MainWindow, KeysMoveAFocusedFaderByAPageOrALine)
 {
     Start();
-    Fader& fader = *Panel().sceneB[11];
-    SetFocus(fader.Track());
-    SendMessageA(fader.Track(), WM_KEYDOWN, VK_PRIOR, 0);
-    EXPECT_EQ(fader.GetLevel(), 16);
-    SendMessageA(fader.Track(), WM_KEYDOWN, VK_UP, 0);
-    EXPECT_EQ(fader.GetLevel(), 17);
-    SendMessageA(fader.Track(), WM_KEYDOWN, VK_NEXT, 0);
-    EXPECT_EQ(fader.GetLevel(), 1);
-    SendMessageA(fader.Track(), WM_KEYDOWN, VK_DOWN, 0);
-    EXPECT_EQ(fader.GetLevel(), 0);
+    constexpr int fader = ID_SCENE_B_FIRST + 11;
+    SetFocus(Track(fader));
+    SendMessageA(Track(fader), WM_KEYDOWN, VK_PRIOR, 0);
+    EXPECT_EQ(FaderLevel(fader), 16);
+    SendMessageA(Track(fader), WM_KEYDOWN, VK_UP, 0);
+    EXPECT_EQ(FaderLevel(fader), 17);
+    SendMessageA(Track(fader), WM_KEYDOWN, VK_NEXT, 0);
+    EXPECT_EQ(FaderLevel(fader), 1);
+    SendMessageA(Track(fader), WM_KEYDOWN, VK_DOWN, 0);
+    EXPECT_EQ(FaderLevel(fader), 0);
 }
 
 TEST_F(MainWindow, LabelsSetBeforeCreationGetACaptionAndAfterItOnlyTheText)
@@ -185,24 +188,20 @@ TEST_F(MainWindow, LabelsSetBeforeCreationGetACaptionAndAfterItOnlyTheText)
     Fader labelled(Main(), GetModuleHandleA(nullptr));
     labelled.SetLabel("X");
     labelled.Create(4000, 300, 300, 40, 100);
-    ASSERT_NE(labelled.Caption(), nullptr);
-    EXPECT_EQ(WindowText(labelled.Caption()), "X");
+    HWND caption = CaptionOf(ChildControl(Main(), "static", 4000));
+    ASSERT_NE(caption, nullptr);
+    EXPECT_EQ(WindowText(caption), "X");
     labelled.SetLabel("Y");
-    EXPECT_EQ(WindowText(labelled.Caption()), "Y");
-    EXPECT_STREQ(labelled.Label(), "Y");
+    EXPECT_EQ(WindowText(caption), "Y");
 
     Fader bare(Main(), GetModuleHandleA(nullptr));
     bare.Create(4001, 400, 300, 40, 0);
-    EXPECT_EQ(bare.Caption(), nullptr);
+    HWND bareFrame = ChildControl(Main(), "static", 4001);
+    EXPECT_EQ(CaptionOf(bareFrame), nullptr);
     bare.SetLabel("Z");
-    EXPECT_EQ(bare.Caption(), nullptr);
-    EXPECT_STREQ(bare.Label(), "Z");
-    const RECT frame = ClientRectOf(bare.Frame());
+    EXPECT_EQ(CaptionOf(bareFrame), nullptr);
+    const RECT frame = ClientRectOf(bareFrame);
     EXPECT_EQ(frame.bottom - frame.top, 298) << "the default height without a label";
-    DestroyWindow(labelled.Frame());
-    DestroyWindow(labelled.Track());
-    DestroyWindow(bare.Frame());
-    DestroyWindow(bare.Track());
 }
 
 TEST_F(MainWindow, WithoutAConverterTheNoticeIsPaintedCentredAboveThePanel)
@@ -324,8 +323,8 @@ TEST_F(MainWindow, AltQuestionMarkAndAltSlashOpenTheAboutBox)
         // Wine matches character accelerators on a key-down carrying the character code.
         EXPECT_TRUE(AboutOpensFrom(Main(), [&] { PostMessageA(Main(), WM_SYSKEYDOWN, character, ALT_DOWN); }));
         // With a fader focused, the accelerator still reaches the main window.
-        SetFocus(Panel().sceneA[0]->Track());
-        EXPECT_TRUE(AboutOpensFrom(Main(), [&] { PostMessageA(Panel().sceneA[0]->Track(), WM_SYSKEYDOWN, character, ALT_DOWN); }));
+        SetFocus(Track(ID_SCENE_A_FIRST));
+        EXPECT_TRUE(AboutOpensFrom(Main(), [&] { PostMessageA(Track(ID_SCENE_A_FIRST), WM_SYSKEYDOWN, character, ALT_DOWN); }));
         SetFocus(Main());
     }
     // Without ALT the keys do nothing.
@@ -336,7 +335,7 @@ TEST_F(MainWindow, AltQuestionMarkAndAltSlashTypedOnTheKeyboardOpenTheAboutBox)
 {
     Start();
     SetForegroundWindow(Main());
-    SetFocus(Panel().sceneA[4]->Track());
+    SetFocus(Track(ID_SCENE_A_FIRST + 4));
     for (char character : {'?', '/'}) {
         SCOPED_TRACE(character);
         EXPECT_TRUE(AboutOpensFrom(Main(), [&] {

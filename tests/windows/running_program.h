@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "app/top_level_windows.h"
+
 struct RunningProgram {
     PROCESS_INFORMATION process{};
     HWND window = nullptr;  // the console's main window once it shows
@@ -18,32 +20,19 @@ struct RunningProgram {
 // The visible top-level windows of a process with this class (and caption, when given).
 inline std::vector<HWND> ProcessWindows(DWORD processId, const char* className, const char* caption = nullptr)
 {
-    struct Search {
-        DWORD processId;
-        const char* className;
-        const char* caption;
-        std::vector<HWND> found;
-    } search{processId, className, caption, {}};
-    EnumWindows(
-        [](HWND window, LPARAM parameter) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(parameter);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            char name[64] = {};
-            char text[128] = {};
-            GetClassNameA(window, name, sizeof(name));
-            GetWindowTextA(window, text, sizeof(text));
-            if (owner == s->processId && std::string(name) == s->className && IsWindowVisible(window) &&
-                (s->caption == nullptr || std::string(text) == s->caption)) {
-                s->found.push_back(window);
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    std::vector<HWND> found;
+    for (HWND window : TopLevelWindows(className)) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        char text[128] = {};
+        GetWindowTextA(window, text, sizeof(text));
+        if (owner == processId && IsWindowVisible(window) && (caption == nullptr || std::string(text) == caption)) {
+            found.push_back(window);
+        }
+    }
+    return found;
 }
 
-// Starts the program and waits until its main window shows.
 inline RunningProgram Launch(const std::string& path)
 {
     RunningProgram running;

@@ -9,6 +9,7 @@
 
 #include <windows.h>
 
+#include <commctrl.h>
 #include <psapi.h>
 
 #include <gtest/gtest.h>
@@ -19,6 +20,7 @@
 
 #include "console_fixture.h"
 #include "keyboard.h"
+#include "panel/fader_scale.h"
 
 namespace {
 
@@ -61,20 +63,16 @@ ResourceMarks Measure()
     marks.gdiSlot = HighestFreshSlot<HBRUSH>(
         4000, 0xFFFF, [] { return CreateSolidBrush(RGB(1, 2, 3)); }, [](HBRUSH b) { DeleteObject(b); });
     // The USER objects the console makes are windows: count them all, children included.
-    EnumThreadWindows(
-        GetCurrentThreadId(),
-        [](HWND window, LPARAM count) -> BOOL {
-            ++*reinterpret_cast<std::uintptr_t*>(count);
-            EnumChildWindows(
-                window,
-                [](HWND, LPARAM inner) -> BOOL {
-                    ++*reinterpret_cast<std::uintptr_t*>(inner);
-                    return TRUE;
-                },
-                count);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&marks.userWindows));
+    for (HWND window : TopLevelWindows(nullptr, GetCurrentThreadId())) {
+        ++marks.userWindows;
+        EnumChildWindows(
+            window,
+            [](HWND, LPARAM count) -> BOOL {
+                ++*reinterpret_cast<std::uintptr_t*>(count);
+                return TRUE;
+            },
+            reinterpret_cast<LPARAM>(&marks.userWindows));
+    }
     return marks;
 }
 
@@ -83,26 +81,30 @@ class Soak : public ConsoleTest {};
 TEST_F(Soak, TicksAndFaderMovesLeaveNoTrace)
 {
     Start();
-    PanelState& panel = Panel();
     HWND main = Main();
-    PasteOver(panel.fadeEdit, "1e9");
-    SendMessageA(panel.goButton, BM_CLICK, 0, 0);
+    PasteOver(Control(ID_FADE_TIME), "1e9");
+    SendMessageA(Control(ID_GO), BM_CLICK, 0, 0);
     KillTimer(main, FADE_TIMER_ID);  // ticks are delivered below, as fast as they run
+    std::vector<HWND> sceneTracks;
+    for (int firstId : {ID_SCENE_A_FIRST, ID_SCENE_B_FIRST}) {
+        for (int i = 0; i < 12; ++i) {
+            sceneTracks.push_back(Track(firstId + i));
+        }
+    }
 
     auto work = [&](int ticks, int moves) {
         for (int i = 0; i < ticks; ++i) {
-            Console::CrossfadeTick(main, WM_TIMER, FADE_TIMER_ID, 0);
+            Tick();
             if (i % 500 == 0) {
                 RedrawWindow(main, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
             }
         }
         for (int i = 0; i < moves; ++i) {
-            const std::size_t channel = static_cast<std::size_t>(i % 12);
-            Fader& fader = (i / 12) % 2 == 0 ? *panel.sceneA[channel] : *panel.sceneB[channel];
-            fader.SetLevel(i);
-            SendMessageA(main, WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 0), reinterpret_cast<LPARAM>(fader.Track()));
+            HWND track = sceneTracks[static_cast<std::size_t>(((i / 12) % 2) * 12 + i % 12)];
+            SendMessageA(track, TBM_SETPOS, TRUE, TrackPositionForLevel(i));
+            SendMessageA(main, WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 0), reinterpret_cast<LPARAM>(track));
             if (i % 5000 == 0) {
-                SendMessageA(panel.saveButton, BM_CLICK, 0, 0);
+                SendMessageA(Control(ID_SAVE), BM_CLICK, 0, 0);
                 RedrawWindow(main, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
                 PumpMessages();
             }
