@@ -89,6 +89,7 @@ public:
     void ShowCommError(const char* text, const char* caption) override;
     void ConverterBack() override;
     void ConverterLost() override;
+    void ConverterFound() override;
 
     // The edit boxes' own window procedure in front of the system's: Enter in the fade-time box,
     // and pastes into either box.
@@ -104,8 +105,6 @@ private:
     void OnSave();
     void PlaceAndShow();
     void RepaintNotice();
-    // Searches for the converter again while none is in use; true when it was found.
-    bool SearchAgain();
     void ScheduleSearchRetry();
     LRESULT OnLineBreakTyped(WPARAM character, int boxId);
     void OnPaste(HWND box, int boxId);
@@ -126,8 +125,6 @@ private:
     // The retries of the search after the last arrival: how many are done, and when it came.
     std::size_t searchRetriesDone_ = 0;
     TimePoint lastArrival_{};
-    // The converter was lost since the last search: the news of a removal searches again.
-    bool lostSinceSearch_ = false;
     // The control that had the keyboard when the main window was last left.
     HWND focusToRestore_ = nullptr;
     // The main window is being destroyed: nothing more is read from its controls or sent.

@@ -192,6 +192,50 @@ TEST_F(ConverterComesAndGoes, PulledOutInAFadeItIsShownLostWithoutABoxAndFoundWh
     EXPECT_TRUE(console.ErrorBoxes().empty());
 }
 
+// Pulled out and plugged in again while the console's thread is held (a long exchange, a slow
+// machine): the converter comes back under the same path, and the console's handle to it is dead.
+TEST_F(ConverterComesAndGoes, ReplugWhileTheConsoleIsBusyIsFoundAgainUnderTheSamePath)
+{
+    ASSERT_TRUE(control.Open());
+    ASSERT_TRUE(control.Reset());
+    ASSERT_TRUE(console.Start());
+    for (int i = 0; i < VC_CHANNELS; ++i) {
+        console.MoveFader(ID_SCENE_A_FIRST + i, 0x30 + 11 * i);
+    }
+    console.MoveFader(ID_MASTER, 255);
+    ASSERT_EQ(Snapshot().levels, console.StageLevels());
+
+    HANDLE thread = OpenThread(THREAD_SUSPEND_RESUME, FALSE, GetWindowThreadProcessId(console.Window(), nullptr));
+    ASSERT_NE(thread, nullptr);
+    ASSERT_NE(SuspendThread(thread), static_cast<DWORD>(-1));
+    std::string error;
+    control.Close();
+    const bool removed = RemoveVirtualConverter(error);
+    const bool back = removed && PlugIn(control, error).has_value();
+    ResumeThread(thread);
+    CloseHandle(thread);
+    ASSERT_TRUE(back) << error;
+
+    const SteadyTime resumed = Now();
+    console.MoveFader(ID_SCENE_A_FIRST + 3, 0xEE);
+    const Levels expected = console.StageLevels();
+    const auto onStage = WaitFor(
+        [&] {
+            const auto snapshot = control.Read();
+            return snapshot && snapshot->levels == expected;
+        },
+        3s);
+    ASSERT_TRUE(onStage.has_value()) << "the converter that came back never got the faders' levels";
+    const double took = SecondsBetween(resumed, *onStage);
+    std::printf("replugged while the console was held: the stage followed %.0f ms after it ran again\n", took * 1000);
+    EXPECT_LT(took, 1.0);
+    const auto commands = control.RecentCommands(16);
+    ASSERT_TRUE(commands && !commands->empty());
+    EXPECT_EQ(commands->front(), "I") << "\"I\" first, then the channels";
+    EXPECT_TRUE(console.ErrorBoxes().empty()) << "a loss shows no box";
+    EXPECT_TRUE(WaitFor([&] { return console.NoticeStrip() == Strip::Empty; }, 1s)) << "the notice is gone";
+}
+
 TEST_F(ConverterComesAndGoes, ASecondVeltranoBringsTheFirstBackAndLeavesTheConverterAlone)
 {
     ASSERT_TRUE(control.Open());
