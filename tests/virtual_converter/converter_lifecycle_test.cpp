@@ -1,7 +1,8 @@
 // The converter comes and goes under the shipped Veltrano.exe: plugged in after the start it is
 // found and gets the faders as they stand; pulled out it is shown lost, without a box, while the
 // console works on; plugged in again it is found again. An idle console leaves the converter (and
-// the search) alone, and a second Veltrano.exe only brings the first to the front.
+// the search) alone, and a second Veltrano.exe only brings the first to the front, without waiting
+// on it.
 
 #include <windows.h>
 
@@ -79,6 +80,39 @@ protected:
     TempFolder temp;
     VirtualConverterControl control;
     ShippedConsole console;
+};
+
+// The thread behind a window of another process, held still as a debugger or a stalled call would
+// hold it, until released (at the latest when this goes).
+class HeldThread {
+public:
+    explicit HeldThread(HWND window)
+        : thread_(OpenThread(THREAD_SUSPEND_RESUME, FALSE, GetWindowThreadProcessId(window, nullptr)))
+    {
+        held_ = thread_ != nullptr && SuspendThread(thread_) != static_cast<DWORD>(-1);
+    }
+    ~HeldThread()
+    {
+        Release();
+        if (thread_ != nullptr) {
+            CloseHandle(thread_);
+        }
+    }
+    HeldThread(const HeldThread&) = delete;
+    HeldThread& operator=(const HeldThread&) = delete;
+
+    bool Held() const { return held_; }
+    void Release()
+    {
+        if (held_) {
+            ResumeThread(thread_);
+            held_ = false;
+        }
+    }
+
+private:
+    HANDLE thread_;
+    bool held_ = false;
 };
 
 TEST_F(ConverterComesAndGoes, PluggedInAfterTheStartItIsFoundAndPulledOutWhileIdleItIsShownLost)
@@ -192,7 +226,7 @@ TEST_F(ConverterComesAndGoes, PulledOutInAFadeItIsShownLostWithoutABoxAndFoundWh
     EXPECT_TRUE(console.ErrorBoxes().empty());
 }
 
-TEST_F(ConverterComesAndGoes, ASecondVeltranoBringsTheFirstBackAndLeavesTheConverterAlone)
+TEST_F(ConverterComesAndGoes, ASecondVeltranoEndsAtOnceEvenWithTheFirstHeldAndBringsItBackOnceItRuns)
 {
     ASSERT_TRUE(control.Open());
     ASSERT_TRUE(control.Reset());
@@ -209,6 +243,9 @@ TEST_F(ConverterComesAndGoes, ASecondVeltranoBringsTheFirstBackAndLeavesTheConve
     ShowWindow(console.Window(), SW_MINIMIZE);
     ASSERT_TRUE(IsIconic(console.Window()));
     ASSERT_EQ(GetForegroundWindow(), other);
+    // The first answers no message until released: the second must not wait for it.
+    HeldThread held(console.Window());
+    ASSERT_TRUE(held.Held());
 
     RunningProgram second;
     STARTUPINFOA startup{};
@@ -235,11 +272,12 @@ TEST_F(ConverterComesAndGoes, ASecondVeltranoBringsTheFirstBackAndLeavesTheConve
     std::printf("the second Veltrano.exe ended %.0f ms after it was started\n", took * 1000);
     RecordProperty("second_instance_ms", static_cast<int>(took * 1000));
     EXPECT_EQ(exitCode, 0u);
-    EXPECT_LT(took, 1.0);
+    EXPECT_LT(took, 1.0) << "the second waited on the held first";
     EXPECT_EQ(ownWindows, 0) << "the second built a window";
 
-    EXPECT_TRUE(WaitFor([&] { return !IsIconic(console.Window()); }, 1s)) << "restored";
-    EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == console.Window(); }, 1s)) << "in front";
+    held.Release();
+    EXPECT_TRUE(WaitFor([&] { return !IsIconic(console.Window()); }, 2s)) << "restored once it runs again";
+    EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == console.Window(); }, 2s)) << "in front";
     EXPECT_EQ(control.RecentCommands(16), (std::vector<std::string>{"I", "W 0 21"})) << "no second \"I\"";
     EXPECT_EQ(Snapshot().commandsReceived, 2u);
     EXPECT_FALSE(temp.LogExists()) << "the second searched";
