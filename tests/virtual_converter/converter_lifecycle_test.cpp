@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -80,39 +81,6 @@ protected:
     TempFolder temp;
     VirtualConverterControl control;
     ShippedConsole console;
-};
-
-// The thread behind a window of another process, held still as a debugger or a stalled call would
-// hold it, until released (at the latest when this goes).
-class HeldThread {
-public:
-    explicit HeldThread(HWND window)
-        : thread_(OpenThread(THREAD_SUSPEND_RESUME, FALSE, GetWindowThreadProcessId(window, nullptr)))
-    {
-        held_ = thread_ != nullptr && SuspendThread(thread_) != static_cast<DWORD>(-1);
-    }
-    ~HeldThread()
-    {
-        Release();
-        if (thread_ != nullptr) {
-            CloseHandle(thread_);
-        }
-    }
-    HeldThread(const HeldThread&) = delete;
-    HeldThread& operator=(const HeldThread&) = delete;
-
-    bool Held() const { return held_; }
-    void Release()
-    {
-        if (held_) {
-            ResumeThread(thread_);
-            held_ = false;
-        }
-    }
-
-private:
-    HANDLE thread_;
-    bool held_ = false;
 };
 
 TEST_F(ConverterComesAndGoes, PluggedInAfterTheStartItIsFoundAndPulledOutWhileIdleItIsShownLost)
@@ -243,9 +211,15 @@ TEST_F(ConverterComesAndGoes, ASecondVeltranoEndsAtOnceEvenWithTheFirstHeldAndBr
     ShowWindow(console.Window(), SW_MINIMIZE);
     ASSERT_TRUE(IsIconic(console.Window()));
     ASSERT_EQ(GetForegroundWindow(), other);
-    // The first answers no message until released: the second must not wait for it.
-    HeldThread held(console.Window());
-    ASSERT_TRUE(held.Held());
+    // The first answers no message until released, as under a debugger: the second must not wait.
+    const auto release = [](HANDLE thread) {
+        ResumeThread(thread);
+        CloseHandle(thread);
+    };
+    std::unique_ptr<void, decltype(release)> held(
+        OpenThread(THREAD_SUSPEND_RESUME, FALSE, GetWindowThreadProcessId(console.Window(), nullptr)), release);
+    ASSERT_NE(held, nullptr);
+    ASSERT_NE(SuspendThread(held.get()), static_cast<DWORD>(-1));
 
     RunningProgram second;
     STARTUPINFOA startup{};
@@ -275,7 +249,7 @@ TEST_F(ConverterComesAndGoes, ASecondVeltranoEndsAtOnceEvenWithTheFirstHeldAndBr
     EXPECT_LT(took, 1.0) << "the second waited on the held first";
     EXPECT_EQ(ownWindows, 0) << "the second built a window";
 
-    held.Release();
+    held.reset();
     EXPECT_TRUE(WaitFor([&] { return !IsIconic(console.Window()); }, 2s)) << "restored once it runs again";
     EXPECT_TRUE(WaitFor([&] { return GetForegroundWindow() == console.Window(); }, 2s)) << "in front";
     EXPECT_EQ(control.RecentCommands(16), (std::vector<std::string>{"I", "W 0 21"})) << "no second \"I\"";
