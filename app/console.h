@@ -92,7 +92,7 @@ public:
     void ConverterFound() override;
 
     // The edit boxes' own window procedure in front of the system's: Enter in the fade-time box,
-    // and pastes into either box.
+    // and pastes and texts set by other programs into either box.
     static LRESULT CALLBACK EditBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR boxId,
                                         DWORD_PTR owner);
 
@@ -108,6 +108,9 @@ private:
     void ScheduleSearchRetry();
     LRESULT OnLineBreakTyped(WPARAM character, int boxId);
     void OnPaste(HWND box, int boxId);
+    LRESULT OnSetText(HWND box, int boxId, LPARAM lParam);
+    bool PutWhole(HWND box, int boxId, const std::string& expected, UINT message, WPARAM wParam, LPARAM lParam);
+    void ShowOwnText(HWND box, const char* text);
 
     HINSTANCE instance_;
     ApplicationStrings strings_;
@@ -119,8 +122,12 @@ private:
     bool fading_ = false;  // the fade timer is running
     int showCommand_ = SW_SHOWDEFAULT;
     bool shown_ = false;
-    // A paste is going into a box: its updates wait until the box shows the whole of it.
+    // A paste, or a text set by another program, is going into a box: its updates wait until the
+    // box shows the whole of it.
     bool pasting_ = false;
+    // The console sets a box's text itself; a text set by another program is being taken.
+    bool ownText_ = false;
+    bool takingText_ = false;
     HDEVNOTIFY deviceNotifications_ = nullptr;
     // The retries of the search after the last arrival: how many are done, and when it came.
     std::size_t searchRetriesDone_ = 0;
