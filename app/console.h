@@ -97,21 +97,23 @@ private:
     void OnSave();
     void PlaceAndShow();
     void RepaintNotice();
-    // Searches for the converter again while none is in use; true when it was found.
-    bool SearchAgain();
     void ScheduleSearchRetry();
 
     // The edit boxes' own window procedure in front of the system's: Enter in the fade-time box,
-    // and pastes into either box.
+    // and pastes and texts set by other programs into either box.
     static LRESULT CALLBACK EditBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR boxId,
                                         DWORD_PTR owner);
     LRESULT OnLineBreakTyped(WPARAM character, int boxId);
     void OnPaste(HWND box, int boxId);
+    LRESULT OnSetText(HWND box, int boxId, LPARAM lParam);
+    bool PutWhole(HWND box, int boxId, const std::string& expected, UINT message, WPARAM wParam, LPARAM lParam);
+    void ShowOwnText(HWND box, const char* text);
 
     // ConverterListener
     void ShowCommError(const char* text, const char* caption) override;
     void ConverterBack() override;
     void ConverterLost() override;
+    void ConverterFound() override;
 
     HINSTANCE instance_;
     ApplicationStrings strings_;
@@ -125,13 +127,15 @@ private:
     bool fading_ = false;  // the fade timer is running
     int showCommand_ = SW_SHOWDEFAULT;
     bool shown_ = false;
-    // A paste is going into a box: its updates wait until the box shows the whole of it.
+    // A paste, or a text set by another program, is going into a box: its updates wait until the
+    // box shows the whole of it.
     bool pasting_ = false;
+    // The console sets a box's text itself; a text set by another program is being taken.
+    bool ownText_ = false;
+    bool takingText_ = false;
     // The retries of the search after the last arrival: how many are done, and when it came.
     std::size_t searchRetriesDone_ = 0;
     TimePoint lastArrival_{};
-    // The converter was lost since the last search: the news of a removal searches again.
-    bool lostSinceSearch_ = false;
     // The control that had the keyboard when the main window was last left.
     HWND focusToRestore_ = nullptr;
     // The main window is being destroyed: nothing more is read from its controls or sent.

@@ -162,21 +162,12 @@ void Console::OnDeviceChange(WPARAM event, LPARAM data)
     }
     if (event == DBT_DEVICEREMOVECOMPLETE) {
         link_.OnDeviceRemoval();
-        // Another converter may be plugged in already (a spare, put in before the one in use was
-        // pulled out): it takes over at once. The loss may also have been seen by an exchange
-        // before this news came. Other devices going while none is in use start no search.
-        if (!link_.Present() && lostSinceSearch_) {
-            SearchAgain();
-        }
-        return;
-    }
-    if (link_.Present()) {
         return;
     }
     lastArrival_ = clock_.Now();
     searchRetriesDone_ = 0;
     KillTimer(Window(), SEARCH_RETRY_TIMER_ID);
-    if (!SearchAgain()) {
+    if (!link_.OnDeviceArrival()) {
         ScheduleSearchRetry();
     }
 }
@@ -192,7 +183,7 @@ void Console::OnTimer(UINT_PTR timer)
     }
     KillTimer(Window(), SEARCH_RETRY_TIMER_ID);
     ++searchRetriesDone_;
-    if (!closing_ && !link_.Present() && !SearchAgain()) {
+    if (!closing_ && !link_.SearchAgain()) {
         ScheduleSearchRetry();
     }
 }
@@ -207,21 +198,6 @@ void Console::ScheduleSearchRetry()
     const auto wait = std::chrono::ceil<std::chrono::milliseconds>(due - clock_.Now()).count();
     SetTimer(Window(), SEARCH_RETRY_TIMER_ID, static_cast<UINT>(std::max<long long>(wait, USER_TIMER_MINIMUM)),
              nullptr);
-}
-
-// The converter found after start-up is opened as at start-up ("I" first); then it gets all
-// twelve channels as the faders stand, so the stage matches the console.
-bool Console::SearchAgain()
-{
-    lostSinceSearch_ = false;
-    link_.OpenConverter();
-    if (!link_.Present()) {
-        return false;
-    }
-    KillTimer(Window(), SEARCH_RETRY_TIMER_ID);
-    RepaintNotice();
-    SendAllChannels();
-    return true;
 }
 
 // The main window is not a dialog: activated again it would take the keyboard itself, and the
@@ -253,10 +229,18 @@ void Console::RememberFocus()
 void Console::ConverterLost()
 {
     // No box: the notice is the sign. The console works on, on screen.
-    lostSinceSearch_ = true;
     if (!closing_) {
         RepaintNotice();
     }
+}
+
+// A converter found after start-up has been sent "I": it gets all twelve channels as the faders
+// stand, so that the stage matches the console.
+void Console::ConverterFound()
+{
+    KillTimer(Window(), SEARCH_RETRY_TIMER_ID);
+    RepaintNotice();
+    SendAllChannels();
 }
 
 bool Console::StartApplication(int showCommand)

@@ -54,9 +54,14 @@ std::optional<std::string> ClipboardText(HWND owner, std::size_t limit, bool& to
     return text;
 }
 
-// Whether `text` shows whole in the box, on one line: the boxes neither scroll nor wrap.
-bool FitsTheBox(HWND box, const std::string& text)
+// Whether the box can take `text` whole: at most the 7 characters the console reads, on one line,
+// within the box's width (the boxes neither scroll nor wrap). Every text put into a box from the
+// clipboard or from another program passes here.
+bool ShowsWhole(HWND box, const std::string& text)
 {
+    if (text.size() > RECORDED_TEXT_SIZE - 1) {
+        return false;
+    }
     // A line break, a tab or another control character does not show on one line.
     if (std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; })) {
         return false;
@@ -99,6 +104,8 @@ LRESULT CALLBACK Console::EditBoxProc(HWND box, UINT message, WPARAM wParam, LPA
             return 0;
         }
         break;
+    case WM_SETTEXT:
+        return console->OnSetText(box, static_cast<int>(boxId), lParam);
     case WM_NCDESTROY:
         console->boxSubclasses_[boxId == ID_FADE_TIME ? 0 : 1].Remove();
         break;
@@ -138,25 +145,69 @@ void Console::OnPaste(HWND box, int boxId)
     start = std::min<DWORD>(start, static_cast<DWORD>(previous.size()));
     end = std::clamp<DWORD>(end, start, static_cast<DWORD>(previous.size()));
     const std::string expected = previous.substr(0, start) + *pasted + previous.substr(end);
-    if (expected.size() > RECORDED_TEXT_SIZE - 1 || !FitsTheBox(box, expected)) {
-        MessageBeep(MB_OK);
-        return;
-    }
+    PutWhole(box, boxId, expected, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(pasted->c_str()));
+}
 
+// Automation and accessibility tools set a box's text with WM_SETTEXT. It is taken like a paste
+// of the whole text; a multi-line edit control raises no update for it, so the console records
+// and checks it here. Only as many characters are read as a box can take: a longer text is
+// refused unread, however long it is.
+LRESULT Console::OnSetText(HWND box, int boxId, LPARAM lParam)
+{
+    if (ownText_) {
+        return DefSubclassProc(box, WM_SETTEXT, 0, lParam);
+    }
+    if (takingText_) {
+        // Sent while the "Invalid Preset" box of the text before it is open.
+        MessageBeep(MB_OK);
+        return FALSE;
+    }
+    const char* text = lParam != 0 ? reinterpret_cast<const char*>(lParam) : "";  // NOLINT(performance-no-int-to-ptr)
+    const std::string expected(text, strnlen(text, RECORDED_TEXT_SIZE));
+    takingText_ = true;
+    // A text the preset check refused is not there either: the last good preset is back.
+    const bool shown = PutWhole(box, boxId, expected, WM_SETTEXT, 0, lParam) && WholeText(box) == expected;
+    takingText_ = false;
+    return shown ? TRUE : FALSE;
+}
+
+// The edit control's own procedure puts a text into the box with `message`, if the box can show
+// the whole of what it is to hold then (`expected`). A text it cannot show is refused, and the
+// box keeps its text; so it does if the control took only part of it. False when refused.
+bool Console::PutWhole(HWND box, int boxId, const std::string& expected, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (!ShowsWhole(box, expected)) {
+        MessageBeep(MB_OK);
+        return false;
+    }
+    const std::string previous = WholeText(box);
+    DWORD start = 0;
+    DWORD end = 0;
+    SendMessageA(box, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
     pasting_ = true;
-    SendMessageA(box, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(pasted->c_str()));
+    DefSubclassProc(box, message, wParam, lParam);
     pasting_ = false;
     if (closing_) {
-        return;
+        return true;
     }
     if (WholeText(box) != expected) {
         // The box took only part of it after all: it gets its text back, and nothing counts.
-        SetWindowTextA(box, previous.c_str());
+        ShowOwnText(box, previous.c_str());
         SendMessageA(box, EM_SETSEL, start, end);
         MessageBeep(MB_OK);
-        return;
+        return false;
     }
     OnPanelCommand(boxId, EN_UPDATE);
+    return true;
+}
+
+// The console's own settings of a box's text go in as they are.
+void Console::ShowOwnText(HWND box, const char* text)
+{
+    const bool outer = ownText_;
+    ownText_ = true;
+    SetWindowTextA(box, text);
+    ownText_ = outer;
 }
 
 void Console::OnPanelCommand(int controlId, int notificationCode)
@@ -229,7 +280,7 @@ void Console::RestorePresetBox()
     if (SameText(ReadBox(panel_.presetEdit).data(), panel_.recordedPresetText)) {
         return;
     }
-    SetWindowTextA(panel_.presetEdit, panel_.recordedPresetText.data());
+    ShowOwnText(panel_.presetEdit, panel_.recordedPresetText.data());
     const auto end = static_cast<WPARAM>(std::strlen(panel_.recordedPresetText.data()));
     SendMessageA(panel_.presetEdit, EM_SETSEL, end, static_cast<LPARAM>(end));
 }

@@ -58,8 +58,10 @@ SingleInstance::~SingleInstance()
 void BringRunningConsoleToFront(const char* className)
 {
     Search search{ImagePath(GetCurrentProcessId()), nullptr};
-    // The running console may still be starting: its window shows once its search is done.
-    for (int attempt = 0; attempt < 20 && search.found == nullptr; ++attempt) {
+    // The running console may still be starting: its window, hidden until its search is done,
+    // comes moments after it claimed the console. Half a second of looking keeps this start
+    // under a second even when that window never comes.
+    for (int attempt = 0; attempt < 10 && search.found == nullptr; ++attempt) {
         search.found = FindRunningConsole(className, search.ownImage);
         if (search.found == nullptr) {
             Sleep(50);
@@ -68,8 +70,12 @@ void BringRunningConsoleToFront(const char* className)
     if (search.found == nullptr) {
         return;
     }
+    // The running console may be busy or held (a debugger, a stalled driver call), so nothing here
+    // waits on it: ShowWindow on another process's window would send it a message and wait for
+    // the answer. The restore is queued to its thread instead, and SetForegroundWindow only
+    // queues the activation; both take effect once the console runs again.
     if (IsIconic(search.found)) {
-        ShowWindow(search.found, SW_RESTORE);
+        ShowWindowAsync(search.found, SW_RESTORE);
     }
     SetForegroundWindow(search.found);
 }

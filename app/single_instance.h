@@ -21,5 +21,7 @@ private:
 };
 
 // Brings the main window of the running console (class `className`, in another process of the
-// same program) to the front, restored if it is minimised.
+// same program) to the front, restored if it is minimised. Never waits on that console: the restore
+// and the activation are queued to it, and take effect when it next handles its messages. Returns
+// within about half a second when no such window is found.
 void BringRunningConsoleToFront(const char* className);

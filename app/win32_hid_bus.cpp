@@ -158,6 +158,15 @@ public:
         return IoResult::Completed;
     }
 
+    // The HID class driver answers the attributes query itself; a handle whose device has been
+    // removed gets an error, whether the device has come back under the same path or not.
+    bool ReachesDevice() override
+    {
+        HIDD_ATTRIBUTES attributes{};
+        attributes.Size = sizeof(attributes);
+        return HidD_GetAttributes(device_.Get(), &attributes) != FALSE;
+    }
+
     HidError LastError() const override { return lastError_; }
     const std::string& Path() const override { return path_; }
 
@@ -228,6 +237,58 @@ private:
     HidError lastError_;
 };
 
+// The steps of a walk over a list of HID interfaces, shared by the search and the presence check.
+
+StepResult InterfaceAt(HDEVINFO list, const GUID& hidGuid, DWORD index, SP_DEVICE_INTERFACE_DATA& member)
+{
+    member = SP_DEVICE_INTERFACE_DATA{};
+    member.cbSize = sizeof(member);
+    if (SetupDiEnumDeviceInterfaces(list, nullptr, &hidGuid, index, &member)) {
+        return {true, 0};
+    }
+    return {false, GetLastError()};
+}
+
+// The platform answers the size query by failing with ERROR_INSUFFICIENT_BUFFER and the size.
+StepResult DetailSizeOf(HDEVINFO list, SP_DEVICE_INTERFACE_DATA& member, std::uint32_t& requiredSize)
+{
+    DWORD size = 0;
+    if (SetupDiGetDeviceInterfaceDetailA(list, &member, nullptr, 0, &size, nullptr)) {
+        return {true, 0};
+    }
+    const DWORD error = GetLastError();
+    requiredSize = size;
+    return {false, error};
+}
+
+DetailOutcome DevicePathOf(HDEVINFO list, SP_DEVICE_INTERFACE_DATA& member, std::uint32_t requiredSize,
+                           std::string& devicePath, std::uint32_t& error)
+{
+    using Detail = SP_DEVICE_INTERFACE_DETAIL_DATA_A;
+    const std::size_t size = std::max<std::size_t>(requiredSize, sizeof(Detail));
+    auto* detail = static_cast<Detail*>(std::calloc(1, size));
+    if (detail == nullptr) {
+        return DetailOutcome::OutOfMemory;
+    }
+    // The size field holds the size of the record's fixed part, not of the allocation.
+    detail->cbSize = sizeof(Detail);
+    DetailOutcome outcome = DetailOutcome::Filled;
+    if (SetupDiGetDeviceInterfaceDetailA(list, &member, detail, static_cast<DWORD>(size), nullptr, nullptr)) {
+        devicePath = detail->DevicePath;
+    } else {
+        error = GetLastError();
+        outcome = DetailOutcome::Failed;
+    }
+    std::free(detail);
+    return outcome;
+}
+
+HDEVINFO PresentHidInterfaces(GUID& hidGuid)
+{
+    HidD_GetHidGuid(&hidGuid);
+    return SetupDiGetClassDevsA(&hidGuid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+}
+
 class Win32HidBus final : public HidBus {
 public:
     explicit Win32HidBus(Clock& clock) : clock_(clock) {}
@@ -237,14 +298,8 @@ public:
 
     bool OpenInterfaceList() override
     {
-        HidD_GetHidGuid(&hidGuid_);
-        interfaces_ = SetupDiGetClassDevsA(&hidGuid_, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-        if (interfaces_ == INVALID_HANDLE_VALUE) {
-            return false;
-        }
-        current_ = SP_DEVICE_INTERFACE_DATA{};
-        current_.cbSize = sizeof(current_);
-        return true;
+        interfaces_ = PresentHidInterfaces(hidGuid_);
+        return interfaces_ != INVALID_HANDLE_VALUE;
     }
 
     void CloseInterfaceList() override
@@ -257,44 +312,27 @@ public:
 
     StepResult EnumerateInterface(std::uint32_t index) override
     {
-        if (SetupDiEnumDeviceInterfaces(interfaces_, nullptr, &hidGuid_, index, &current_)) {
-            return {true, 0};
-        }
-        return {false, GetLastError()};
+        SP_DEVICE_INTERFACE_DATA member;
+        return InterfaceAt(interfaces_, hidGuid_, index, member);
     }
 
-    StepResult QueryDetailSize(std::uint32_t, std::uint32_t& requiredSize) override
+    StepResult QueryDetailSize(std::uint32_t index, std::uint32_t& requiredSize) override
     {
-        DWORD size = 0;
-        if (SetupDiGetDeviceInterfaceDetailA(interfaces_, &current_, nullptr, 0, &size, nullptr)) {
-            return {true, 0};
-        }
-        const DWORD error = GetLastError();
-        requiredSize = size;
-        return {false, error};
+        SP_DEVICE_INTERFACE_DATA member;
+        const StepResult found = InterfaceAt(interfaces_, hidGuid_, index, member);
+        return found.ok ? DetailSizeOf(interfaces_, member, requiredSize) : found;
     }
 
-    DetailOutcome QueryDetail(std::uint32_t, std::uint32_t requiredSize, std::string& devicePath,
+    DetailOutcome QueryDetail(std::uint32_t index, std::uint32_t requiredSize, std::string& devicePath,
                               std::uint32_t& error) override
     {
-        using Detail = SP_DEVICE_INTERFACE_DETAIL_DATA_A;
-        const std::size_t size = std::max<std::size_t>(requiredSize, sizeof(Detail));
-        auto* detail = static_cast<Detail*>(std::calloc(1, size));
-        if (detail == nullptr) {
-            return DetailOutcome::OutOfMemory;
+        SP_DEVICE_INTERFACE_DATA member;
+        const StepResult found = InterfaceAt(interfaces_, hidGuid_, index, member);
+        if (!found.ok) {
+            error = found.error;
+            return DetailOutcome::Failed;
         }
-        // The size field holds the size of the record's fixed part, not of the allocation.
-        detail->cbSize = sizeof(Detail);
-        DetailOutcome outcome = DetailOutcome::Filled;
-        if (SetupDiGetDeviceInterfaceDetailA(interfaces_, &current_, detail, static_cast<DWORD>(size), nullptr,
-                                             nullptr)) {
-            devicePath = detail->DevicePath;
-        } else {
-            error = GetLastError();
-            outcome = DetailOutcome::Failed;
-        }
-        std::free(detail);
-        return outcome;
+        return DevicePathOf(interfaces_, member, requiredSize, devicePath, error);
     }
 
     std::unique_ptr<HidDevice> OpenDevice(const std::string& devicePath, std::uint32_t& error) override
@@ -320,28 +358,20 @@ public:
     bool InterfacePresent(const std::string& devicePath) override
     {
         GUID hidGuid{};
-        HidD_GetHidGuid(&hidGuid);
-        HDEVINFO present = SetupDiGetClassDevsA(&hidGuid, nullptr, nullptr, DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+        HDEVINFO present = PresentHidInterfaces(hidGuid);
         if (present == INVALID_HANDLE_VALUE) {
             return true;  // nothing to tell by: the device counts as there until an exchange fails
         }
         bool found = false;
-        SP_DEVICE_INTERFACE_DATA member{};
-        member.cbSize = sizeof(member);
-        std::vector<char> detailBuffer;
-        for (DWORD index = 0; !found && SetupDiEnumDeviceInterfaces(present, nullptr, &hidGuid, index, &member);
-             ++index) {
-            DWORD size = 0;
-            SetupDiGetDeviceInterfaceDetailA(present, &member, nullptr, 0, &size, nullptr);
-            using Detail = SP_DEVICE_INTERFACE_DETAIL_DATA_A;
-            detailBuffer.assign(std::max<std::size_t>(size, sizeof(Detail)), '\0');
-            auto* detail = reinterpret_cast<Detail*>(detailBuffer.data());
-            detail->cbSize = sizeof(Detail);
-            if (SetupDiGetDeviceInterfaceDetailA(present, &member, detail, static_cast<DWORD>(detailBuffer.size()),
-                                                 nullptr, nullptr)) {
-                // Paths differ in letter case between the platform's answers.
-                found = _stricmp(detail->DevicePath, devicePath.c_str()) == 0;
-            }
+        SP_DEVICE_INTERFACE_DATA member;
+        for (DWORD index = 0; !found && InterfaceAt(present, hidGuid, index, member).ok; ++index) {
+            std::uint32_t size = 0;
+            DetailSizeOf(present, member, size);
+            std::string path;
+            std::uint32_t error = 0;
+            // Paths differ in letter case between the platform's answers.
+            found = DevicePathOf(present, member, size, path, error) == DetailOutcome::Filled &&
+                    _stricmp(path.c_str(), devicePath.c_str()) == 0;
         }
         SetupDiDestroyDeviceInfoList(present);
         return found;
@@ -351,7 +381,6 @@ private:
     Clock& clock_;
     GUID hidGuid_{};
     HDEVINFO interfaces_ = INVALID_HANDLE_VALUE;
-    SP_DEVICE_INTERFACE_DATA current_{};
 };
 
 }  // namespace

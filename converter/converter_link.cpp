@@ -1,5 +1,7 @@
 #include "converter/converter_link.h"
 
+#include <array>
+#include <cstdio>
 #include <new>
 
 #include "converter/converter_commands.h"
@@ -25,65 +27,145 @@ ConverterLink::ConverterLink(HidBus& bus, Clock& clock, ConverterListener& liste
 
 void ConverterLink::OpenConverter()
 {
-    if (present_) {
+    if (present_ || closed_ || searching_) {
         return;
     }
+    searching_ = true;
+    lostSinceSearch_ = false;
     DiscoveryLog log(logPath_);
     std::unique_ptr<HidDevice> device;
-    if (!FindConverter(bus_, log, device, CONVERTER_VENDOR_ID, CONVERTER_PRODUCT_ID)) {
-        return;
-    }
-
     HidReportLengths lengths;
-    if (!device->GetReportLengths(lengths) || lengths.outputReportByteLength < MINIMUM_OUTPUT_REPORT_LENGTH ||
-        lengths.inputReportByteLength < MINIMUM_INPUT_REPORT_LENGTH) {
-        return;
+    std::unique_ptr<std::uint8_t[]> outReport;
+    std::unique_ptr<std::uint8_t[]> inReport;
+    if (FindConverter(bus_, log, device, CONVERTER_VENDOR_ID, CONVERTER_PRODUCT_ID) &&
+        device->GetReportLengths(lengths) && lengths.outputReportByteLength >= MINIMUM_OUTPUT_REPORT_LENGTH &&
+        lengths.inputReportByteLength >= MINIMUM_INPUT_REPORT_LENGTH) {
+        outReport = AllocateReport(lengths.outputReportByteLength);
+        inReport = AllocateReport(lengths.inputReportByteLength);
     }
-    auto outReport = AllocateReport(lengths.outputReportByteLength);
-    auto inReport = AllocateReport(lengths.inputReportByteLength);
-    if (!outReport || !inReport) {
-        return;
+    if (outReport && inReport) {
+        handle_ = std::move(device);
+        silent_ = false;
+        resendPending_ = false;
+        boxShownInSilence_ = false;
+        failureLogged_ = false;
+        inReportLength_ = lengths.inputReportByteLength;
+        outReportLength_ = lengths.outputReportByteLength;
+        outReport_ = std::move(outReport);
+        inReport_ = std::move(inReport);
+        present_ = true;
+        identified_ = false;
+        SendConverterCommand(IDENTIFY_COMMAND);
     }
+    searching_ = false;
+}
 
-    handle_ = std::move(device);
-    silent_ = false;
-    resendPending_ = false;
-    boxShownInSilence_ = false;
-    inReportLength_ = lengths.inputReportByteLength;
-    outReportLength_ = lengths.outputReportByteLength;
-    outReport_ = std::move(outReport);
-    inReport_ = std::move(inReport);
-    present_ = true;
-
-    SendConverterCommand(IDENTIFY_COMMAND);
+bool ConverterLink::SearchAgain()
+{
+    if (present_) {
+        return true;
+    }
+    OpenConverter();
+    if (present_) {
+        listener_.ConverterFound();
+    }
+    return present_;
 }
 
 void ConverterLink::CloseConverter()
 {
+    closed_ = true;
+    Drop();
+}
+
+// A handle can outlive its device: pulled out and plugged in again under the same path, the
+// converter is a new device that the old handle no longer reaches. The handle itself is asked,
+// and the bus whether its interface is still there.
+bool ConverterLink::DeviceGone()
+{
+    return !handle_->ReachesDevice() || !bus_.InterfacePresent(handle_->Path());
+}
+
+void ConverterLink::Drop()
+{
     present_ = false;
     silent_ = false;
     resendPending_ = false;
+    boxPending_ = false;
     handle_.reset();
+}
+
+void ConverterLink::Lose()
+{
+    Drop();
+    lostSinceSearch_ = true;
 }
 
 bool ConverterLink::OnDeviceRemoval()
 {
-    if (!present_ || bus_.InterfacePresent(handle_->Path())) {
-        return false;
+    const bool lost = present_ && DeviceGone();
+    if (lost) {
+        Lose();
+        listener_.ConverterLost();
     }
-    CloseConverter();
-    listener_.ConverterLost();
-    return true;
+    if (!present_ && lostSinceSearch_) {
+        SearchAgain();
+    }
+    return lost;
+}
+
+bool ConverterLink::OnDeviceArrival()
+{
+    if (present_ && DeviceGone()) {
+        Lose();
+        listener_.ConverterLost();
+    }
+    return SearchAgain();
 }
 
 bool ConverterLink::LostFromTheBus()
 {
     // A device that was unplugged fails its reads and writes with codes that differ between
-    // platforms; whether its interface is still present tells it apart from other failures.
-    return OnDeviceRemoval();
+    // platforms: the handle and the bus tell it apart from other failures.
+    if (!DeviceGone()) {
+        return false;
+    }
+    Lose();
+    lossPending_ = true;
+    return true;
 }
 
 CommandResult ConverterLink::SendConverterCommand(std::string_view text)
+{
+    const CommandResult result = Exchange(text);
+    AfterExchange();
+    return result;
+}
+
+void ConverterLink::AfterExchange()
+{
+    if (lossPending_) {
+        lossPending_ = false;
+        listener_.ConverterLost();
+        SearchAgain();
+        return;
+    }
+    if (boxPending_) {
+        boxPending_ = false;
+        ShowCommError();
+    }
+    // Once per return of the converter: the console sends what the converter missed, after the
+    // "I" it missed if it was silent from the start.
+    if (resendPending_) {
+        resendPending_ = false;
+        if (!identified_) {
+            SendConverterCommand(IDENTIFY_COMMAND);
+        }
+        listener_.ConverterBack();
+    }
+}
+
+CommandResult ConverterLink::Exchange(std::string_view text)
 {
     if (!present_) {
         return CommandResult::NotPresent;
@@ -109,10 +191,9 @@ CommandResult ConverterLink::SendConverterCommand(std::string_view text)
     }
 
     const TimePoint replyDeadline = silent_ ? budgetEnd : clock_.Now() + REPLY_TIMEOUT;
-    const ReplyOutcome reply = ReadConverterReply(replyDeadline);
-    ResendAfterSilence();
-    switch (reply) {
+    switch (ReadConverterReply(replyDeadline)) {
     case ReplyOutcome::Prompt:
+        identified_ = identified_ || text == IDENTIFY_COMMAND;
         return CommandResult::Answered;
     case ReplyOutcome::Empty:
         return Failed(CommandResult::ReadEmpty);
@@ -142,9 +223,7 @@ ReplyOutcome ConverterLink::ReadConverterReply(TimePoint deadline)
                     return ReplyOutcome::Lost;  // the notice tells of a loss, not the box
                 }
             }
-            // Nothing of this exchange touches the report buffers once the box is up: commands
-            // sent from inside its message loop use them.
-            ShowCommError();
+            boxPending_ = true;
             return ReplyOutcome::Failed;
         }
         if (bytesRead == 0) {
@@ -159,7 +238,7 @@ ReplyOutcome ConverterLink::ReadConverterReply(TimePoint deadline)
         if (clock_.Now() > deadline) {
             silent_ = true;
             lastFailure_.platform = {};
-            ShowCommError();
+            boxPending_ = true;
             return ReplyOutcome::Failed;
         }
     }
@@ -179,7 +258,26 @@ CommandResult ConverterLink::Failed(CommandResult result)
         lastFailure_.platform = {};
         break;
     }
+    if (!failureLogged_ && (result == CommandResult::WriteFailed || result == CommandResult::WriteTimedOut ||
+                            result == CommandResult::ReadFailed)) {
+        failureLogged_ = true;
+        LogFailure();
+    }
     return result;
+}
+
+// The first failure since the converter last answered goes behind the search's lines, so that the
+// log tells why it stopped answering; the search after a loss writes the log afresh.
+void ConverterLink::LogFailure()
+{
+    std::array<char, 96> text{};
+    if (*lastFailure_.platform.call != '\0') {
+        std::snprintf(text.data(), text.size(), "Comm error, Error=%u, %s failed",
+                      static_cast<unsigned>(lastFailure_.platform.code), lastFailure_.platform.call);
+    } else {
+        std::snprintf(text.data(), text.size(), "Comm error, no reply in time");
+    }
+    AppendToDiscoveryLog(logPath_, text.data());
 }
 
 void ConverterLink::NoteAnswered()
@@ -189,16 +287,7 @@ void ConverterLink::NoteAnswered()
         resendPending_ = true;
     }
     boxShownInSilence_ = false;
-}
-
-// Once per return of the converter, after the exchange that saw it: the console sends what the
-// converter missed. Commands sent from inside the error box may be the ones that see it.
-void ConverterLink::ResendAfterSilence()
-{
-    if (resendPending_) {
-        resendPending_ = false;
-        listener_.ConverterBack();
-    }
+    failureLogged_ = false;
 }
 
 void ConverterLink::ShowCommError()

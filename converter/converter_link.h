@@ -33,18 +33,22 @@ inline constexpr Duration SILENT_EXCHANGE_BUDGET = std::chrono::milliseconds(18)
 inline constexpr const char* COMM_ERROR_TEXT = "USB Comm error";
 inline constexpr const char* COMM_ERROR_CAPTION = "Error";
 
-// What the link needs from the console that owns the windows.
+// What the link needs from the console that owns the windows. The link calls it only once the
+// exchange that gave the reason has let go of the device and its buffers: whatever a call runs
+// (a box's message loop, further commands, closing the converter, another search) is safe.
 class ConverterListener {
 public:
     virtual ~ConverterListener() = default;
-    // The read-error box: modal, no owner, OK only. Its message loop may send further commands.
+    // The read-error box: modal, no owner, OK only.
     virtual void ShowCommError(const char* text, const char* caption) = 0;
     // The converter answered again after it had missed a deadline: what was sent meanwhile did not
-    // reach it. Called once per return, after the exchange that saw it.
+    // reach it. Called once per return.
     virtual void ConverterBack() = 0;
-    // The converter in use is gone from the bus (unplugged): it has been closed, and nothing more
-    // is sent until it is found again. May be called from inside an exchange.
+    // The converter in use is gone (unplugged, or its handle no longer reaches it): it has been
+    // closed, and nothing more is sent until one is found again.
     virtual void ConverterLost() = 0;
+    // A converter was found after start-up and has been sent "I": it holds nothing of the faders.
+    virtual void ConverterFound() = 0;
 };
 
 // How one command went.
@@ -53,7 +57,8 @@ enum class CommandResult {
     TooLong,        // the text does not fit an output report: nothing was sent
     WriteFailed,    // the platform refused the report
     WriteTimedOut,  // the report did not go out in time
-    ReadFailed,     // the report went out, but no prompt came back (the error box was shown)
+    ReadFailed,     // the report went out, but no prompt came back (the error box is shown once a
+                    // silence, after the exchange)
     ReadEmpty,      // the report went out, and a read returned no bytes
     Lost,           // the converter is gone from the bus: it was closed, and the listener told
     Answered,       // the report went out and the converter's prompt came back
@@ -62,12 +67,13 @@ enum class CommandResult {
 // How reading one reply went.
 enum class ReplyOutcome {
     Prompt,  // a report holding the prompt arrived
-    Failed,  // a read failed or the deadline passed (the error box shown as below)
+    Failed,  // a read failed or the deadline passed
     Empty,   // a read returned no bytes
     Lost,    // the converter is gone from the bus: it was closed, and the listener told
 };
 
-// The last command that did not end with the converter's answer, and why.
+// The last command that did not end with the converter's answer, and why: the first such failure
+// since the converter last answered is added to the discovery log.
 struct LinkFailure {
     CommandResult result = CommandResult::Answered;
     HidError platform;  // the failing platform call and its error code, when the platform failed
@@ -80,42 +86,55 @@ public:
     ConverterLink(const ConverterLink&) = delete;
     ConverterLink& operator=(const ConverterLink&) = delete;
 
-    // Searches for the converter, sizes it and sends it "I". Afterwards Present() tells whether a
-    // converter is in use; a device whose capabilities cannot be read, whose buffers cannot be
-    // allocated or whose reports are too short for the commands counts as absent. Each search
-    // writes the discovery log afresh. A converter already in use is kept, and nothing is searched.
+    // The start-up search: finds the converter, sizes it and sends it "I". Afterwards Present()
+    // tells whether a converter is in use; a device whose capabilities cannot be read, whose
+    // buffers cannot be allocated or whose reports are too short for the commands counts as
+    // absent. Each search writes the discovery log afresh. A converter already in use is kept,
+    // and nothing is searched.
     void OpenConverter();
 
-    // Closes the converter: nothing more is sent or read until it is opened again. Safe from
-    // inside the error box: the exchange that opened it touches the device no more.
+    // Searches again while no converter is in use; a converter found is sent "I" and the listener
+    // is told (ConverterFound). True when a converter is in use afterwards.
+    bool SearchAgain();
+
+    // Closes the converter for good: nothing more is sent, read or searched.
     void CloseConverter();
 
-    // The platform says a HID interface went away: if it was the converter's, the converter is
-    // lost (closed, the listener told). True when it was.
+    // The platform's news that a HID interface came or went, delivered late, twice or out of order
+    // as it may be. Either way the converter in use is checked first: one whose handle no longer
+    // reaches its device (pulled out, perhaps plugged in again since) is lost. Then, while none is
+    // in use, an arrival searches, and so does a removal once the converter was lost since the
+    // last search (a spare plugged in already takes over). The removal says whether it lost the
+    // converter; the arrival whether one is in use afterwards.
     bool OnDeviceRemoval();
+    bool OnDeviceArrival();
 
-    // Frames `text` into an output report, writes it and reads the reply up to the prompt.
+    // Frames `text` into an output report, writes it and reads the reply up to the prompt. A
+    // failed write or read on a device that is gone is a loss: the converter is closed, the
+    // listener told, and another search follows at once.
     CommandResult SendConverterCommand(std::string_view text);
-
-    // Reads input reports until one holds the prompt or `deadline` passes.
-    ReplyOutcome ReadConverterReply(TimePoint deadline);
 
     bool Present() const { return present_; }
     // The converter missed a deadline and has not answered since.
     bool Silent() const { return silent_; }
-    std::uint16_t InReportLength() const { return inReportLength_; }
-    std::uint16_t OutReportLength() const { return outReportLength_; }
-    const LinkFailure& LastFailure() const { return lastFailure_; }
-    // The read-error box is open (exchanges may be running inside it).
-    bool ErrorBoxOpen() const { return errorBoxOpen_; }
 
 private:
+    CommandResult Exchange(std::string_view text);
+    // Reads input reports until one holds the prompt or `deadline` passes.
+    ReplyOutcome ReadConverterReply(TimePoint deadline);
     CommandResult Failed(CommandResult result);
-    // After a failed read or write: is the converter still on the bus? If not, it is lost.
+    void LogFailure();
+    // After a failed read or write: does the handle still reach a device on the bus? If not, the
+    // converter is lost.
     bool LostFromTheBus();
+    bool DeviceGone();
+    // Closes the handle and forgets the exchange's news; Lose also remembers the loss.
+    void Drop();
+    void Lose();
+    // Tells the listener what the exchange that has just let go of the device gave reason for.
+    void AfterExchange();
     void DiscardStaleInput(TimePoint until);
     void NoteAnswered();
-    void ResendAfterSilence();
     void ShowCommError();
 
     HidBus& bus_;
@@ -130,11 +149,24 @@ private:
     std::unique_ptr<std::uint8_t[]> outReport_;
     std::unique_ptr<std::uint8_t[]> inReport_;
 
+    // No search may start: one is under way (a loss in its "I" waits for the next news), or the
+    // converter was closed for good.
+    bool searching_ = false;
+    bool closed_ = false;
+    // The converter was lost since the last search: the news of a removal searches again.
+    bool lostSinceSearch_ = false;
+
     bool silent_ = false;
-    // It answered again; the listener is still to be told, once the exchange is done.
+    // The converter in use has answered its "I".
+    bool identified_ = false;
+    // What the exchange gave reason for, told to the listener once it is done.
+    bool lossPending_ = false;
+    bool boxPending_ = false;
     bool resendPending_ = false;
     bool errorBoxOpen_ = false;
     // The error box was shown in this silence: it is not shown again until the converter answers.
     bool boxShownInSilence_ = false;
     LinkFailure lastFailure_;
+    // The last failure has gone to the discovery log; the next one goes once it has answered.
+    bool failureLogged_ = false;
 };

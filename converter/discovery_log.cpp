@@ -72,6 +72,17 @@ void DiscoveryLog::LogDiscovery(const char* text)
     }
 }
 
+void AppendToDiscoveryLog(const std::optional<std::string>& path, const char* text)
+{
+    if (!path) {
+        return;
+    }
+    if (std::FILE* stream = std::fopen(path->c_str(), "a")) {
+        std::fprintf(stream, "%s\n", text);
+        std::fclose(stream);
+    }
+}
+
 void DiscoveryLog::CloseDiscoveryLog()
 {
     if (stream_ != nullptr) {

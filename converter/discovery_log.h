@@ -31,6 +31,10 @@ private:
     bool firstUse_ = true;
 };
 
+// Adds one line behind the latest search's log (or starts the file): what went wrong with the
+// converter found by that search.
+void AppendToDiscoveryLog(const std::optional<std::string>& path, const char* text);
+
 // The log's path for a TEMP value, or nothing when TEMP is unset or the path does not fit.
 std::optional<std::string> DiscoveryLogPath(const char* tempValue);
 

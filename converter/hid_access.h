@@ -63,6 +63,11 @@ public:
     // Drops every input report queued for this handle.
     virtual void FlushInput() = 0;
 
+    // Whether this handle still reaches its device, asked of the platform without sending the
+    // device anything. A device pulled out is gone for its handles, also once it is plugged in
+    // again under the same path.
+    virtual bool ReachesDevice() = 0;
+
     // The last failure of this device (an empty call name when none has failed yet).
     virtual HidError LastError() const = 0;
 
@@ -82,7 +87,8 @@ enum class DetailOutcome {
     OutOfMemory,  // the detail record could not be allocated
 };
 
-// The present HID device interfaces, walked by member index.
+// The present HID device interfaces, walked by member index: each step names the interface it is
+// about, and the steps of one index may be taken in any order.
 class HidBus {
 public:
     virtual ~HidBus() = default;

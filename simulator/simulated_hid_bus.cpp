@@ -54,6 +54,8 @@ public:
 
     const std::string& Path() const override { return path_; }
 
+    bool ReachesDevice() override { return !device_.converter || Reachable(); }
+
     HidError LastError() const override { return lastError_; }
 
     void FlushInput() override

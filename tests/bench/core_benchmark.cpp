@@ -30,6 +30,7 @@ public:
     void ShowCommError(const char*, const char*) override {}
     void ConverterBack() override {}
     void ConverterLost() override {}
+    void ConverterFound() override {}
 };
 
 struct OpenSimulatedConverter {

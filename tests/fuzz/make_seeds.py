@@ -204,12 +204,38 @@ def search_seeds():
     }
 
 
+# --- converter_replug_fuzzer -------------------------------------------------------------------
+
+MOVE, PULL, PLUG, SILENT, ANSWER, NEWS, NEWEST, TWICE, LOST, PULL_IN_EXCHANGE = range(10)
+FIRST, SPARE = 0, 1
+
+
+def replug_seeds():
+    return {
+        # The converter goes and comes back under its own path between the write and the read.
+        "pulled_between_write_and_read_and_back": bytes([PULL_IN_EXCHANGE, FIRST | 2, MOVE, 3, 0x80]),
+        "pulled_between_write_and_read": bytes([PULL_IN_EXCHANGE, FIRST, MOVE, 3, 0x80, PLUG, FIRST, MOVE, 4, 0x44]),
+        # Pulled out and plugged in again while the console was busy: the news comes after both.
+        "replugged_while_a_handle_is_held": bytes([MOVE, 1, 0x40, PULL, FIRST, PLUG, FIRST, MOVE, 2, 0x50]),
+        "replugged_news_first": bytes([MOVE, 1, 0x40, PULL, FIRST, PLUG, FIRST, NEWS, NEWS, MOVE, 2, 0x50]),
+        "replugged_news_out_of_order": bytes([MOVE, 1, 0x40, PULL, FIRST, PLUG, FIRST, NEWEST, NEWEST, MOVE, 2, 0x50]),
+        "replugged_news_lost": bytes([PULL, FIRST, PLUG, FIRST, LOST, LOST, MOVE, 5, 0x10]),
+        "spare_takes_over": bytes([PLUG, SPARE, NEWS, MOVE, 0, 0x20, PULL, FIRST, NEWS, MOVE, 6, 0x60]),
+        "spare_news_twice": bytes([PLUG, SPARE, TWICE, PULL, FIRST, TWICE, MOVE, 6, 0x60]),
+        "silent_then_replugged": bytes([SILENT, FIRST, MOVE, 0, 1, PULL, FIRST, PLUG, FIRST, ANSWER, FIRST, NEWS,
+                                        MOVE, 1, 2]),
+        "silent_from_the_start": bytes([PULL, FIRST, NEWS, SILENT, FIRST, PLUG, FIRST, NEWS, MOVE, 0, 7, ANSWER,
+                                        FIRST, MOVE, 1, 8]),
+    }
+
+
 def main():
     write("reply_reading_fuzzer", reply_seeds())
     write("command_framing_fuzzer", framing_seeds())
     write("fade_time_fuzzer", fade_seeds())
     write("preset_text_fuzzer", preset_seeds())
     write("converter_search_fuzzer", search_seeds())
+    write("converter_replug_fuzzer", replug_seeds())
 
 
 if __name__ == "__main__":

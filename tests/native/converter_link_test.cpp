@@ -56,8 +56,6 @@ TEST_F(ConverterLinkTest, OpensTheConverterSizesItAndSendsIdentify)
 {
     link->OpenConverter();
     EXPECT_TRUE(link->Present());
-    EXPECT_EQ(link->InReportLength(), 65);
-    EXPECT_EQ(link->OutReportLength(), 65);
     ASSERT_EQ(converter->History().size(), 1u);
     EXPECT_EQ(converter->History()[0].command, "I");
     EXPECT_EQ(converter->FramingErrors(), 0);
@@ -211,10 +209,12 @@ TEST_F(ConverterLinkTest, AFailedReadShowsTheBoxAndTheCommandCountsAsDone)
     Open();
     converter->faults.readFails = true;
     EXPECT_EQ(link->SendConverterCommand("W 1 1"), CommandResult::ReadFailed);
-    EXPECT_EQ(link->LastFailure().platform.code, SIMULATED_IO_ERROR);
-    EXPECT_STREQ(link->LastFailure().platform.call, "ReadFile");
     EXPECT_EQ(link->SendConverterCommand("W 1 2"), CommandResult::ReadFailed);
     EXPECT_EQ(shownBoxes.size(), 2u) << "every failed read shows the box";
+    const std::string searched = LogText({"Index=1, Valid Device found"});
+    EXPECT_EQ(temp.Log().substr(temp.Log().find(searched) + searched.size()),
+              LogText({"Comm error, Error=31, ReadFile failed"}))
+        << "the first failure goes behind the search's lines, with its call and code";
     EXPECT_EQ(converter->Levels()[1], 2);
 }
 
@@ -225,11 +225,17 @@ TEST_F(ConverterLinkTest, AFailedWriteIsSilentAndReadsNothing)
     CommandResult sent{};
     EXPECT_EQ(Timed("W 1 1", &sent), 0ns);
     EXPECT_EQ(sent, CommandResult::WriteFailed);
-    EXPECT_EQ(link->LastFailure().result, CommandResult::WriteFailed);
-    EXPECT_STREQ(link->LastFailure().platform.call, "WriteFile");
-    EXPECT_EQ(link->LastFailure().platform.code, SIMULATED_IO_ERROR);
-    EXPECT_TRUE(shownBoxes.empty());
-    EXPECT_TRUE(converter->History().empty());
+    EXPECT_EQ(Timed("W 1 2", &sent), 0ns);
+    EXPECT_NE(temp.Log().find(LogText({"Valid Device found", "Comm error, Error=31, WriteFile failed"})),
+              std::string::npos);
+    converter->faults.writeFails = false;
+    EXPECT_EQ(link->SendConverterCommand("W 1 3"), CommandResult::Answered);
+    converter->faults.silent = true;
+    EXPECT_EQ(link->SendConverterCommand("W 1 4"), CommandResult::ReadFailed);
+    EXPECT_NE(temp.Log().find(LogText({"WriteFile failed", "Comm error, no reply in time"})), std::string::npos)
+        << "one line a failure, until the converter answers again";
+    EXPECT_EQ(shownBoxes.size(), 1u) << "only the silence shows the box";
+    EXPECT_EQ(converter->History().size(), 2u) << "nothing of the failed writes arrived";
 }
 
 TEST_F(ConverterLinkTest, AWriteThatNeverCompletesFailsAfterOneSecond)

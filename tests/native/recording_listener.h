@@ -31,10 +31,19 @@ public:
         }
     }
     void ConverterLost() override { ++lostCount; }
+    void ConverterFound() override
+    {
+        ++foundCount;
+        if (onFound) {
+            onFound();
+        }
+    }
 
     std::vector<ShownBox> boxes;
     std::function<void()> whileBoxOpen;  // commands sent from the box's message loop
     int backCount = 0;
     std::function<void()> onBack;
     int lostCount = 0;
+    int foundCount = 0;
+    std::function<void()> onFound;  // what the console sends a converter found again
 };

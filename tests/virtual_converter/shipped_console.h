@@ -189,6 +189,39 @@ private:
     Pixels empty_;
 };
 
+// The thread of a window held still, as under a debugger or a stalled driver call: it answers no
+// message until released, at the latest when this goes.
+class HeldThread {
+public:
+    explicit HeldThread(HWND window)
+        : thread_(OpenThread(THREAD_SUSPEND_RESUME, FALSE, GetWindowThreadProcessId(window, nullptr)))
+    {
+        held_ = thread_ != nullptr && SuspendThread(thread_) != static_cast<DWORD>(-1);
+    }
+    ~HeldThread()
+    {
+        Release();
+        if (thread_ != nullptr) {
+            CloseHandle(thread_);
+        }
+    }
+    HeldThread(const HeldThread&) = delete;
+    HeldThread& operator=(const HeldThread&) = delete;
+
+    bool Held() const { return held_; }
+    void Release()
+    {
+        if (held_) {
+            ResumeThread(thread_);
+            held_ = false;
+        }
+    }
+
+private:
+    HANDLE thread_;
+    bool held_ = false;
+};
+
 // Installing or removing the virtual converter on a thread of its own, so that the caller can
 // watch the console meanwhile.
 class DeviceStep {

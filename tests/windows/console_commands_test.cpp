@@ -139,13 +139,21 @@ TEST_F(ConsoleCommands, APasteGoesInWholeOrNotAtAll)
     EXPECT_EQ(Save(), "c0 c\r");
 }
 
+// Gives a box a text wider than it with the edit control's own procedure, past the console's,
+// which refuses such a text; the update the box would raise is the test's to send.
+void ShowPastTheConsole(HWND box, const char* text)
+{
+    CallWindowProcA(reinterpret_cast<WNDPROC>(GetClassLongPtrA(box, GCLP_WNDPROC)), box, WM_SETTEXT, 0,
+                    reinterpret_cast<LPARAM>(text));
+}
+
 // Near its 7 characters a box would take a part of Enter's line break (a lone CR), which changed
 // the fade time's text instead of starting the fade, and made a good preset invalid.
 TEST_F(ConsoleCommands, EnterNeverGoesIntoABoxNearItsLimit)
 {
     clock.Hold();
     for (HWND box : {PresetBox(), FadeBox()}) {
-        SetWindowTextA(box, "000100");
+        ShowPastTheConsole(box, "000100");
         SendMessageA(Main(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(box), EN_UPDATE), reinterpret_cast<LPARAM>(box));
         SetFocus(box);
         SendMessageA(box, EM_SETSEL, 6, 6);
@@ -162,11 +170,11 @@ TEST_F(ConsoleCommands, EnterNeverGoesIntoABoxNearItsLimit)
 
 TEST_F(ConsoleCommands, OnlyTheFirstSevenCharactersOfTheFadeTimeCount)
 {
-    // Seven characters are wider than the box, which refuses to take them from the keyboard; set
-    // them directly (that notifies nobody), then raise the update the box would.
+    // Seven characters are wider than the box, which refuses to take them from the keyboard or
+    // from another program; set them past the console, then raise the update the box would.
     FocusAndSelectAll(FadeBox());
     auto updateAfter = [&](const char* text) {
-        SetWindowTextA(FadeBox(), text);
+        ShowPastTheConsole(FadeBox(), text);
         SendMessageA(Main(), WM_COMMAND, MAKEWPARAM(ID_FADE_TIME, EN_UPDATE), reinterpret_cast<LPARAM>(FadeBox()));
         EXPECT_EQ(WindowText(FadeBox()), text);
     };
@@ -430,6 +438,29 @@ TEST_F(ConsoleWithoutConverter, AConverterSilentAtStartUpShowsTheConsoleBehindTh
     EXPECT_EQ(placed.bottom - placed.top, 600);
     ASSERT_FALSE(Converter().History().empty());
     EXPECT_EQ(Converter().History().front().command, "I") << "the first command is still I";
+}
+
+// Other programs set a box's text with WM_SETTEXT. A long text held the console for as long as
+// the box took to wrap it (a minute for 10,000 characters), and a preset set so was neither
+// recorded nor checked: SAVE stored the last one typed. Such a text is taken like a paste.
+TEST_F(ConsoleCommands, TextSetByAnotherProgramIsTakenLikeAPaste)
+{
+    HWND fadeBox = GetDlgItem(Main(), ID_FADE_TIME);
+    HWND presetBox = GetDlgItem(Main(), ID_PRESET);
+    auto setText = [](HWND box, const std::string& text) {
+        return SendMessageA(box, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    };
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_FALSE(setText(fadeBox, std::string(5000, '7')));
+    // A bound only a box wrapping the text (some 20 s under Wine) crosses.
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1)) << "refused at once";
+    EXPECT_EQ(WindowText(fadeBox), "0.0");
+
+    EXPECT_TRUE(setText(presetBox, "50"));
+    EXPECT_TRUE(RejectedBy(presetBox, [&] { EXPECT_FALSE(setText(presetBox, "abc")); }).opened);
+    EXPECT_EQ(WindowText(presetBox), "50") << "the last good preset is back";
+    SendMessageA(GetDlgItem(Main(), ID_SAVE), BM_CLICK, 0, 0);
+    EXPECT_EQ(Commands(), (std::vector<std::string>{"c0 32\r"})) << "preset 50, and nothing else";
 }
 
 }  // namespace

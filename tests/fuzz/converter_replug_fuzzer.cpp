@@ -1,0 +1,277 @@
+// The converter coming and going under the link, in any order and at any moment, with the
+// platform's news of it delivered late, twice, out of order or not at all. Two converters on the
+// simulated bus, each under a path of its own; the harness stands in for the console: it keeps
+// the faders' twelve levels, sends a channel when a fader moves, and all twelve when the link
+// finds a converter again or one answers again. A box's message loop delivers the news queued
+// meanwhile, as the console's does.
+//
+// Oracle, once the events have settled (every converter answering, the news queued so far
+// delivered in order, then the news of each converter as it now stands, then a fader moved): a
+// converter is in use exactly when one is plugged in; since it was last plugged in, the one in
+// use has received "I" and, after it, every channel at the faders' level (the one in at the start
+// only "I", as it holds the faders' zeros); it holds the faders' levels; the link holds one
+// handle, or none.
+//
+// Input: events, a byte each and the bytes it takes, until the input ends (at most MAX_EVENTS):
+//   0  a fader moves: channel (byte % 12), level (byte)
+//   1  a converter is pulled out (byte & 1: which)      2  plugged in again (same path)
+//   3  a converter falls silent (byte & 1)               4  answers again
+//   5  the oldest news is delivered                      6  the newest news is delivered first
+//   7  the oldest news is delivered twice                8  the oldest news is lost
+//   9  the next command a converter (byte & 1) takes pulls it out between the write and the
+//      read; bit 1 of the same byte: plugged in again at once, under the same path
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "converter/converter_commands.h"
+#include "converter/converter_link.h"
+#include "fuzz_support.h"
+#include "simulator/manual_clock.h"
+#include "simulator/simulated_converter.h"
+#include "simulator/simulated_hid_bus.h"
+
+namespace {
+
+constexpr int MAX_EVENTS = 64;
+
+struct News {
+    bool arrived;
+    std::string path;
+};
+
+// One converter on the bus, and what it took in since it was last plugged in.
+struct Plugged {
+    std::shared_ptr<SimulatedConverter> converter;
+    std::vector<std::string> takenSincePlugIn;  // commands it acted on
+    // Plugged in while the console ran; the one in at the start holds the faders' zeros already,
+    // and the console sends it only "I".
+    bool pluggedInSinceStart = false;
+    bool dropOnNextCommand = false;
+    bool comeBackAtOnce = false;
+};
+
+class ReplugRun final : public ConverterListener {
+public:
+    ReplugRun()
+    {
+        bus_.interfaces.push_back({OTHER_DEVICE_ATTRIBUTES, nullptr, SearchFault::None, 0, {9, 9}});
+        for (std::size_t which = 0; which < converters_.size(); ++which) {
+            Plugged& plugged = converters_[which];
+            plugged.converter = std::make_shared<SimulatedConverter>(clock_);
+            bus_.interfaces.push_back(
+                {{CONVERTER_VENDOR_ID, CONVERTER_PRODUCT_ID}, plugged.converter, SearchFault::None, 0, {}});
+            plugged.converter->onExchange = [this, which] { Took(which); };
+        }
+        bus_.onDeviceChange = [this](bool arrived, const std::string& path) { news_.push_back({arrived, path}); };
+        bus_.Unplug(*converters_[1].converter);  // the spare is not in at first
+        news_.clear();
+        link_.OpenConverter();
+        Require(link_.Present(), "the converter plugged in at the start is found");
+    }
+
+    void Event(FuzzInput& input)
+    {
+        switch (input.Byte() % 10) {
+        case 0: {
+            const int channel = input.Byte() % CHANNEL_COUNT;
+            faders_[static_cast<std::size_t>(channel)] = input.Byte();
+            SendChannel(channel);
+            break;
+        }
+        case 1:
+            bus_.Unplug(*Which(input).converter);
+            break;
+        case 2:
+            PlugIn(Which(input));
+            break;
+        case 3:
+            Which(input).converter->faults.silent = true;
+            break;
+        case 4:
+            Which(input).converter->faults.silent = false;
+            break;
+        case 5:
+            DeliverOldest();
+            break;
+        case 6:
+            if (!news_.empty()) {
+                const News newest = news_.back();
+                news_.pop_back();
+                Deliver(newest);
+            }
+            break;
+        case 7:
+            if (!news_.empty()) {
+                const News oldest = news_.front();
+                Deliver(oldest);
+                DeliverOldest();
+            }
+            break;
+        case 8:
+            if (!news_.empty()) {
+                news_.pop_front();
+            }
+            break;
+        default: {
+            const std::uint8_t how = input.Byte();
+            Plugged& plugged = converters_[how & 1];
+            plugged.dropOnNextCommand = true;
+            plugged.comeBackAtOnce = (how & 2) != 0;
+            break;
+        }
+        }
+    }
+
+    void SettleAndCheck()
+    {
+        for (Plugged& plugged : converters_) {
+            plugged.converter->faults.silent = false;
+            plugged.dropOnNextCommand = false;
+        }
+        while (!news_.empty()) {
+            DeliverOldest();
+        }
+        for (Plugged& plugged : converters_) {
+            Deliver({plugged.converter->Connected(), PathOf(plugged)});
+        }
+        SendChannel(0);
+
+        bool anyPluggedIn = false;
+        bool oneHoldsTheStage = false;
+        for (const Plugged& plugged : converters_) {
+            anyPluggedIn = anyPluggedIn || plugged.converter->Connected();
+            oneHoldsTheStage = oneHoldsTheStage || (plugged.converter->Connected() && HoldsTheStage(plugged));
+        }
+        Require(link_.Present() == anyPluggedIn, "a converter is in use exactly when one is plugged in");
+        Require(!anyPluggedIn || oneHoldsTheStage,
+                "the converter in use got \"I\" and then every channel at the faders' level since it was plugged in");
+        Require(bus_.HandlesOpen() == (link_.Present() ? 1 : 0), "the link holds one handle, or none");
+    }
+
+private:
+    Plugged& Which(FuzzInput& input) { return converters_[input.Byte() & 1]; }
+
+    std::string PathOf(const Plugged& plugged) const
+    {
+        return SimulatedHidBus::DevicePath(&plugged == &converters_[0] ? 1 : 2);
+    }
+
+    void PlugIn(Plugged& plugged)
+    {
+        if (!plugged.converter->Connected()) {
+            plugged.takenSincePlugIn.clear();
+            plugged.pluggedInSinceStart = true;
+            bus_.PlugIn(*plugged.converter);
+        }
+    }
+
+    void Took(std::size_t which)
+    {
+        Plugged& plugged = converters_[which];
+        const ConverterExchange& exchange = plugged.converter->History().back();
+        if (!exchange.reply.empty()) {
+            plugged.takenSincePlugIn.push_back(exchange.command);
+        }
+        if (plugged.dropOnNextCommand) {
+            plugged.dropOnNextCommand = false;
+            bus_.Unplug(*plugged.converter);
+            if (plugged.comeBackAtOnce) {
+                PlugIn(plugged);
+            }
+        }
+    }
+
+    bool HoldsTheStage(const Plugged& plugged) const
+    {
+        const std::vector<std::string>& taken = plugged.takenSincePlugIn;
+        std::size_t identify = taken.size();
+        for (std::size_t at = 0; at < taken.size(); ++at) {
+            if (taken[at] == IDENTIFY_COMMAND) {
+                identify = at;
+            }
+        }
+        if (identify == taken.size()) {
+            return false;
+        }
+        for (int channel = 0; channel < CHANNEL_COUNT; ++channel) {
+            const std::string level = LevelCommand(channel, faders_[static_cast<std::size_t>(channel)]);
+            bool sent = false;
+            for (std::size_t at = identify + 1; at < taken.size(); ++at) {
+                sent = sent || taken[at] == level;
+            }
+            if ((!sent && plugged.pluggedInSinceStart) || plugged.converter->Levels()[static_cast<std::size_t>(channel)] !=
+                             faders_[static_cast<std::size_t>(channel)]) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    void DeliverOldest()
+    {
+        if (!news_.empty()) {
+            const News oldest = news_.front();
+            news_.pop_front();
+            Deliver(oldest);
+        }
+    }
+
+    void Deliver(const News& news)
+    {
+        if (news.arrived) {
+            link_.OnDeviceArrival();
+        } else {
+            link_.OnDeviceRemoval();
+        }
+    }
+
+    void SendChannel(int channel)
+    {
+        link_.SendConverterCommand(LevelCommand(channel, faders_[static_cast<std::size_t>(channel)]));
+    }
+
+    void SendAllChannels()
+    {
+        for (int channel = 0; channel < CHANNEL_COUNT; ++channel) {
+            SendChannel(channel);
+        }
+    }
+
+    void ShowCommError(const char*, const char*) override
+    {
+        // The box's message loop takes in the news that came meanwhile.
+        while (!news_.empty()) {
+            DeliverOldest();
+        }
+    }
+    void ConverterBack() override { SendAllChannels(); }
+    void ConverterLost() override {}
+    void ConverterFound() override { SendAllChannels(); }
+
+    ManualClock clock_;
+    SimulatedHidBus bus_;
+    std::array<Plugged, 2> converters_;
+    std::deque<News> news_;
+    std::array<std::uint8_t, CHANNEL_COUNT> faders_{};
+    ConverterLink link_{bus_, clock_, *this, std::nullopt};
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    FuzzInput input(data, size);
+    ReplugRun run;
+    for (int event = 0; event < MAX_EVENTS && !input.AtEnd(); ++event) {
+        run.Event(input);
+    }
+    run.SettleAndCheck();
+    return 0;
+}
