@@ -130,9 +130,10 @@ private:
     // A paste, or a text set by another program, is going into a box: its updates wait until the
     // box shows the whole of it.
     bool pasting_ = false;
-    // The console sets a box's text itself; a text set by another program is being taken.
+    // The console sets a box's text itself.
     bool ownText_ = false;
-    bool takingText_ = false;
+    // The "Invalid Preset" box is open: one at a time.
+    bool presetBoxOpen_ = false;
     // The retries of the search after the last arrival: how many are done, and when it came.
     std::size_t searchRetriesDone_ = 0;
     TimePoint lastArrival_{};

@@ -157,17 +157,15 @@ LRESULT Console::OnSetText(HWND box, int boxId, LPARAM lParam)
     if (ownText_) {
         return DefSubclassProc(box, WM_SETTEXT, 0, lParam);
     }
-    if (takingText_) {
-        // Sent while the "Invalid Preset" box of the text before it is open.
+    if (presetBoxOpen_) {
+        // The operator has a bad preset to acknowledge first.
         MessageBeep(MB_OK);
         return FALSE;
     }
     const char* text = lParam != 0 ? reinterpret_cast<const char*>(lParam) : "";  // NOLINT(performance-no-int-to-ptr)
     const std::string expected(text, strnlen(text, RECORDED_TEXT_SIZE));
-    takingText_ = true;
     // A text the preset check refused is not there either: the last good preset is back.
     const bool shown = PutWhole(box, boxId, expected, WM_SETTEXT, 0, lParam) && WholeText(box) == expected;
-    takingText_ = false;
     return shown ? TRUE : FALSE;
 }
 
@@ -267,8 +265,15 @@ void Console::OnPresetBox(int notificationCode)
         // The good text is back before the box opens. Restoring it raises another update, which
         // finds the recorded text and accepts it; so does the loss of focus to the box.
         RestorePresetBox();
+        if (presetBoxOpen_) {
+            // Put in by another program while the box is open: that box tells of it already.
+            MessageBeep(MB_OK);
+            break;
+        }
         RememberFocus();
+        presetBoxOpen_ = true;
         MessageBoxA(Window(), INVALID_PRESET_TEXT, INVALID_PRESET_CAPTION, MB_ICONERROR | MB_OK);
+        presetBoxOpen_ = false;
         break;
     }
 }

@@ -27,49 +27,68 @@ ConverterLink::ConverterLink(HidBus& bus, Clock& clock, ConverterListener& liste
 
 void ConverterLink::OpenConverter()
 {
-    if (present_ || closed_ || searching_) {
-        return;
-    }
-    searching_ = true;
-    lostSinceSearch_ = false;
-    DiscoveryLog log(logPath_);
-    std::unique_ptr<HidDevice> device;
-    HidReportLengths lengths;
-    std::unique_ptr<std::uint8_t[]> outReport;
-    std::unique_ptr<std::uint8_t[]> inReport;
-    if (FindConverter(bus_, log, device, CONVERTER_VENDOR_ID, CONVERTER_PRODUCT_ID) &&
-        device->GetReportLengths(lengths) && lengths.outputReportByteLength >= MINIMUM_OUTPUT_REPORT_LENGTH &&
-        lengths.inputReportByteLength >= MINIMUM_INPUT_REPORT_LENGTH) {
-        outReport = AllocateReport(lengths.outputReportByteLength);
-        inReport = AllocateReport(lengths.inputReportByteLength);
-    }
-    if (outReport && inReport) {
-        handle_ = std::move(device);
-        silent_ = false;
-        resendPending_ = false;
-        boxShownInSilence_ = false;
-        failureLogged_ = false;
-        inReportLength_ = lengths.inputReportByteLength;
-        outReportLength_ = lengths.outputReportByteLength;
-        outReport_ = std::move(outReport);
-        inReport_ = std::move(inReport);
-        present_ = true;
-        identified_ = false;
-        SendConverterCommand(IDENTIFY_COMMAND);
-    }
-    searching_ = false;
+    Search(false);
 }
 
 bool ConverterLink::SearchAgain()
 {
-    if (present_) {
-        return true;
-    }
-    OpenConverter();
-    if (present_) {
-        listener_.ConverterFound();
-    }
+    Search(true);
     return present_;
+}
+
+// One search at a time. A search asked for while one is under way (the news of a converter coming
+// or going, taken in by the error box of its "I", or a loss while the converter it found is sent
+// the faders) makes that one look again once it is done.
+void ConverterLink::Search(bool tellFound)
+{
+    if (searching_) {
+        searchAsked_ = true;
+        return;
+    }
+    searching_ = true;
+    for (int round = 0; round < SEARCH_ROUNDS && !present_ && !closed_; ++round) {
+        searchAsked_ = false;
+        lostSinceSearch_ = false;
+        if (FindAndSize()) {
+            SendConverterCommand(IDENTIFY_COMMAND);
+            if (present_ && (tellFound || round > 0)) {
+                listener_.ConverterFound();
+            }
+        }
+        if (!searchAsked_) {
+            break;
+        }
+    }
+    searching_ = false;
+}
+
+bool ConverterLink::FindAndSize()
+{
+    DiscoveryLog log(logPath_);
+    std::unique_ptr<HidDevice> device;
+    HidReportLengths lengths;
+    if (!FindConverter(bus_, log, device, CONVERTER_VENDOR_ID, CONVERTER_PRODUCT_ID) ||
+        !device->GetReportLengths(lengths) || lengths.outputReportByteLength < MINIMUM_OUTPUT_REPORT_LENGTH ||
+        lengths.inputReportByteLength < MINIMUM_INPUT_REPORT_LENGTH) {
+        return false;
+    }
+    auto outReport = AllocateReport(lengths.outputReportByteLength);
+    auto inReport = AllocateReport(lengths.inputReportByteLength);
+    if (!outReport || !inReport) {
+        return false;
+    }
+    handle_ = std::move(device);
+    silent_ = false;
+    resendPending_ = false;
+    boxShownInSilence_ = false;
+    failureLogged_ = false;
+    identified_ = false;
+    inReportLength_ = lengths.inputReportByteLength;
+    outReportLength_ = lengths.outputReportByteLength;
+    outReport_ = std::move(outReport);
+    inReport_ = std::move(inReport);
+    present_ = true;
+    return true;
 }
 
 void ConverterLink::CloseConverter()

@@ -21,6 +21,9 @@ inline constexpr std::uint16_t CONVERTER_PRODUCT_ID = 0x0E42;
 inline constexpr std::size_t MINIMUM_OUTPUT_REPORT_LENGTH = 10;
 inline constexpr std::size_t MINIMUM_INPUT_REPORT_LENGTH = 6;
 
+// A search looks again at most this often in a row while converters come and go under it.
+inline constexpr int SEARCH_ROUNDS = 4;
+
 // A write must complete within WRITE_TIMEOUT, and the whole reply must have arrived within
 // REPLY_TIMEOUT of the write. Once the converter has missed a deadline, each exchange gets
 // SILENT_EXCHANGE_BUDGET in all until a prompt arrives again, so twelve exchanges of a master
@@ -119,6 +122,10 @@ public:
     bool Silent() const { return silent_; }
 
 private:
+    // Searches until a converter is in use, or the search was not asked for again meanwhile.
+    void Search(bool tellFound);
+    // Finds the converter and sizes it; the search's log is closed before anything is sent.
+    bool FindAndSize();
     CommandResult Exchange(std::string_view text);
     // Reads input reports until one holds the prompt or `deadline` passes.
     ReplyOutcome ReadConverterReply(TimePoint deadline);
@@ -149,9 +156,10 @@ private:
     std::unique_ptr<std::uint8_t[]> outReport_;
     std::unique_ptr<std::uint8_t[]> inReport_;
 
-    // No search may start: one is under way (a loss in its "I" waits for the next news), or the
-    // converter was closed for good.
+    // A search is under way; another was asked for meanwhile.
     bool searching_ = false;
+    bool searchAsked_ = false;
+    // Closed for good: nothing is searched any more.
     bool closed_ = false;
     // The converter was lost since the last search: the news of a removal searches again.
     bool lostSinceSearch_ = false;

@@ -6,7 +6,7 @@
 // meanwhile, as the console's does.
 //
 // Oracle, once the events have settled (every converter answering, the news queued so far
-// delivered in order, then the news of each converter as it now stands, then a fader moved): a
+// delivered in order, a lost arrival told after all, then a fader moved): a
 // converter is in use exactly when one is plugged in; since it was last plugged in, the one in
 // use has received "I" and, after it, every channel at the faders' level (the one in at the start
 // only "I", as it holds the faders' zeros); it holds the faders' levels; the link holds one
@@ -19,7 +19,8 @@
 //   5  the oldest news is delivered                      6  the newest news is delivered first
 //   7  the oldest news is delivered twice                8  the oldest news is lost
 //   9  the next command a converter (byte & 1) takes pulls it out between the write and the
-//      read; bit 1 of the same byte: plugged in again at once, under the same path
+//      read; bit 1 of the same byte: plugged in again at once, under the same path; bit 2
+//      instead: the converter is pulled out and plugged in again while the next error box is open
 
 #include <array>
 #include <cstddef>
@@ -28,6 +29,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "converter/converter_commands.h"
@@ -55,6 +57,9 @@ struct Plugged {
     bool pluggedInSinceStart = false;
     bool dropOnNextCommand = false;
     bool comeBackAtOnce = false;
+    bool replugInNextBox = false;
+    // Its last arrival was never told: the platform's word is taken to come after all.
+    bool arrivalLost = false;
 };
 
 class ReplugRun final : public ConverterListener {
@@ -116,13 +121,17 @@ public:
             break;
         case 8:
             if (!news_.empty()) {
+                if (news_.front().arrived) {
+                    converters_[news_.front().path == PathOf(converters_[0]) ? 0 : 1].arrivalLost = true;
+                }
                 news_.pop_front();
             }
             break;
         default: {
             const std::uint8_t how = input.Byte();
             Plugged& plugged = converters_[how & 1];
-            plugged.dropOnNextCommand = true;
+            plugged.replugInNextBox = (how & 4) != 0;
+            plugged.dropOnNextCommand = !plugged.replugInNextBox;
             plugged.comeBackAtOnce = (how & 2) != 0;
             break;
         }
@@ -134,12 +143,15 @@ public:
         for (Plugged& plugged : converters_) {
             plugged.converter->faults.silent = false;
             plugged.dropOnNextCommand = false;
+            plugged.replugInNextBox = false;
         }
         while (!news_.empty()) {
             DeliverOldest();
         }
         for (Plugged& plugged : converters_) {
-            Deliver({plugged.converter->Connected(), PathOf(plugged)});
+            if (plugged.arrivalLost && plugged.converter->Connected()) {
+                Deliver({true, PathOf(plugged)});
+            }
         }
         SendChannel(0);
 
@@ -226,6 +238,7 @@ private:
     void Deliver(const News& news)
     {
         if (news.arrived) {
+            converters_[news.path == PathOf(converters_[0]) ? 0 : 1].arrivalLost = false;
             link_.OnDeviceArrival();
         } else {
             link_.OnDeviceRemoval();
@@ -246,6 +259,12 @@ private:
 
     void ShowCommError(const char*, const char*) override
     {
+        for (Plugged& plugged : converters_) {
+            if (std::exchange(plugged.replugInNextBox, false)) {
+                bus_.Unplug(*plugged.converter);
+                PlugIn(plugged);
+            }
+        }
         // The box's message loop takes in the news that came meanwhile.
         while (!news_.empty()) {
             DeliverOldest();

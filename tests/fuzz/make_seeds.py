@@ -224,6 +224,9 @@ def replug_seeds():
         "spare_news_twice": bytes([PLUG, SPARE, TWICE, PULL, FIRST, TWICE, MOVE, 6, 0x60]),
         "silent_then_replugged": bytes([SILENT, FIRST, MOVE, 0, 1, PULL, FIRST, PLUG, FIRST, ANSWER, FIRST, NEWS,
                                         MOVE, 1, 2]),
+        # Found silent again: its "I" opens the box, and inside the box it is pulled out and back.
+        "replugged_inside_the_box_of_its_search": bytes([PULL, FIRST, NEWS, SILENT, FIRST, PULL_IN_EXCHANGE, FIRST | 4,
+                                                         PLUG, FIRST, NEWS]),
         "silent_from_the_start": bytes([PULL, FIRST, NEWS, SILENT, FIRST, PLUG, FIRST, NEWS, MOVE, 0, 7, ANSWER,
                                         FIRST, MOVE, 1, 8]),
     }

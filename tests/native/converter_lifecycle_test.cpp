@@ -106,4 +106,24 @@ TEST_F(ConverterLifecycle, ASilentConverterIsNotALostOne)
     EXPECT_EQ(listener.boxes.size(), 1u);
 }
 
+TEST_F(ConverterLifecycle, ReplacedInsideTheBoxOfItsFirstCommandItIsFoundAgainWhenTheBoxCloses)
+{
+    // Silent at start-up: its "I" opens the box, and the operator replugs it meanwhile.
+    converter->faults.silent = true;
+    bus.onDeviceChange = [&](bool arrived, const std::string&) {
+        arrived ? link.OnDeviceArrival() : link.OnDeviceRemoval();
+    };
+    listener.whileBoxOpen = [&] {
+        converter->faults.silent = false;
+        bus.Unplug(*converter);
+        converter->ClearHistory();
+        bus.PlugIn(*converter);
+    };
+    link.OpenConverter();
+    EXPECT_TRUE(link.Present());
+    ASSERT_FALSE(converter->History().empty());
+    EXPECT_EQ(converter->History()[0].command, "I");
+    EXPECT_EQ(listener.foundCount, 1) << "the console sends the faders to the converter found again";
+}
+
 }  // namespace

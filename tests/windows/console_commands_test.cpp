@@ -459,6 +459,13 @@ TEST_F(ConsoleCommands, TextSetByAnotherProgramIsTakenLikeAPaste)
     EXPECT_TRUE(setText(presetBox, "50"));
     EXPECT_TRUE(RejectedBy(presetBox, [&] { EXPECT_FALSE(setText(presetBox, "abc")); }).opened);
     EXPECT_EQ(WindowText(presetBox), "50") << "the last good preset is back";
+    // While the box of a bad preset typed by the operator is open, nothing from outside goes in.
+    EXPECT_TRUE(WhileModalBoxIsOpen(
+        "Invalid Preset", [&] { SendMessageA(presetBox, WM_CHAR, 'x', 0); },
+        [&](HWND box) {
+            EXPECT_FALSE(setText(presetBox, "20"));
+            SendMessageA(GetDlgItem(box, IDOK), BM_CLICK, 0, 0);
+        }));
     SendMessageA(GetDlgItem(Main(), ID_SAVE), BM_CLICK, 0, 0);
     EXPECT_EQ(Commands(), (std::vector<std::string>{"c0 32\r"})) << "preset 50, and nothing else";
 }
