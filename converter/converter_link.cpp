@@ -120,13 +120,19 @@ void ConverterLink::Lose()
     lostSinceSearch_ = true;
 }
 
+bool ConverterLink::LoseIfGone()
+{
+    if (!present_ || !DeviceGone()) {
+        return false;
+    }
+    Lose();
+    listener_.ConverterLost();
+    return true;
+}
+
 bool ConverterLink::OnDeviceRemoval()
 {
-    const bool lost = present_ && DeviceGone();
-    if (lost) {
-        Lose();
-        listener_.ConverterLost();
-    }
+    const bool lost = LoseIfGone();
     if (!present_ && lostSinceSearch_) {
         SearchAgain();
     }
@@ -135,10 +141,7 @@ bool ConverterLink::OnDeviceRemoval()
 
 bool ConverterLink::OnDeviceArrival()
 {
-    if (present_ && DeviceGone()) {
-        Lose();
-        listener_.ConverterLost();
-    }
+    LoseIfGone();
     return SearchAgain();
 }
 

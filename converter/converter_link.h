@@ -60,10 +60,10 @@ enum class CommandResult {
     TooLong,        // the text does not fit an output report: nothing was sent
     WriteFailed,    // the platform refused the report
     WriteTimedOut,  // the report did not go out in time
-    ReadFailed,     // the report went out, but no prompt came back (the error box is shown once a
-                    // silence, after the exchange)
+    ReadFailed,     // the report went out, but no prompt came back (the error box follows, once
+                    // per silence)
     ReadEmpty,      // the report went out, and a read returned no bytes
-    Lost,           // the converter is gone from the bus: it was closed, and the listener told
+    Lost,           // the converter is gone: it was closed, the listener is told, a search follows
     Answered,       // the report went out and the converter's prompt came back
 };
 
@@ -72,7 +72,7 @@ enum class ReplyOutcome {
     Prompt,  // a report holding the prompt arrived
     Failed,  // a read failed or the deadline passed
     Empty,   // a read returned no bytes
-    Lost,    // the converter is gone from the bus: it was closed, and the listener told
+    Lost,    // the converter is gone: it was closed
 };
 
 // The last command that did not end with the converter's answer, and why: the first such failure
@@ -135,6 +135,8 @@ private:
     // converter is lost.
     bool LostFromTheBus();
     bool DeviceGone();
+    // Outside an exchange: a converter in use that is gone is lost, and the listener told at once.
+    bool LoseIfGone();
     // Closes the handle and forgets the exchange's news; Lose also remembers the loss.
     void Drop();
     void Lose();
