@@ -39,9 +39,23 @@ inline RunningProgram Launch(const std::string& path)
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
     std::string commandLine = "\"" + path + "\"";
-    if (!CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                        &running.process)) {
-        ADD_FAILURE() << "cannot start " << path << ": error " << GetLastError();
+    // Wine's process creation fails now and then with ERROR_INTERNAL_ERROR before the program
+    // runs at all (seen once in many runs, on a busy machine): tried again a little later.
+    DWORD error = ERROR_SUCCESS;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        if (CreateProcessA(path.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                           &running.process)) {
+            error = ERROR_SUCCESS;
+            break;
+        }
+        error = GetLastError();
+        if (error != ERROR_INTERNAL_ERROR) {
+            break;
+        }
+        Sleep(200);
+    }
+    if (error != ERROR_SUCCESS) {
+        ADD_FAILURE() << "cannot start " << path << ": error " << error;
         return running;
     }
     for (int i = 0; i < 1000 && running.window == nullptr; ++i) {
