@@ -85,6 +85,8 @@ public:
     Win32HidDevice(const Win32HidDevice&) = delete;
     Win32HidDevice& operator=(const Win32HidDevice&) = delete;
 
+    // The HID class driver answers the attributes query itself; a handle whose device has been
+    // removed gets an error, whether the device has come back under the same path or not.
     bool GetAttributes(HidAttributes& attributes) override
     {
         HIDD_ATTRIBUTES read{};
@@ -156,15 +158,6 @@ public:
         bytesRead = std::min<std::size_t>(read, length);
         std::copy_n(readBuffer_.begin(), bytesRead, buffer);
         return IoResult::Completed;
-    }
-
-    // The HID class driver answers the attributes query itself; a handle whose device has been
-    // removed gets an error, whether the device has come back under the same path or not.
-    bool ReachesDevice() override
-    {
-        HIDD_ATTRIBUTES attributes{};
-        attributes.Size = sizeof(attributes);
-        return HidD_GetAttributes(device_.Get(), &attributes) != FALSE;
     }
 
     HidError LastError() const override { return lastError_; }

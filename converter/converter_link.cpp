@@ -98,11 +98,13 @@ void ConverterLink::CloseConverter()
 }
 
 // A handle can outlive its device: pulled out and plugged in again under the same path, the
-// converter is a new device that the old handle no longer reaches. The handle itself is asked,
-// and the bus whether its interface is still there.
+// converter is a new device that the old handle no longer reaches. The handle itself is asked
+// (its attributes, which sends the converter nothing), and the bus whether its interface is
+// still there.
 bool ConverterLink::DeviceGone()
 {
-    return !handle_->ReachesDevice() || !bus_.InterfacePresent(handle_->Path());
+    HidAttributes attributes;
+    return !handle_->GetAttributes(attributes) || !bus_.InterfacePresent(handle_->Path());
 }
 
 void ConverterLink::Drop()

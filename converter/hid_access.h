@@ -43,7 +43,9 @@ class HidDevice {
 public:
     virtual ~HidDevice() = default;
 
-    // False when the platform could not read the attributes; then they are not to be used.
+    // False when the platform could not read the attributes; then they are not to be used. The
+    // platform answers without sending the device anything, and fails for a handle whose device
+    // has gone, also once it is plugged in again under the same path.
     virtual bool GetAttributes(HidAttributes& attributes) = 0;
     virtual bool GetReportLengths(HidReportLengths& lengths) = 0;
 
@@ -62,11 +64,6 @@ public:
 
     // Drops every input report queued for this handle.
     virtual void FlushInput() = 0;
-
-    // Whether this handle still reaches its device, asked of the platform without sending the
-    // device anything. A device pulled out is gone for its handles, also once it is plugged in
-    // again under the same path.
-    virtual bool ReachesDevice() = 0;
 
     // The last failure of this device (an empty call name when none has failed yet).
     virtual HidError LastError() const = 0;

@@ -20,7 +20,7 @@ public:
 
     bool GetAttributes(HidAttributes& attributes) override
     {
-        if (device_.fault == SearchFault::Attributes) {
+        if (device_.fault == SearchFault::Attributes || (device_.converter && !Reachable())) {
             return false;
         }
         attributes = device_.attributes;
@@ -53,8 +53,6 @@ public:
     }
 
     const std::string& Path() const override { return path_; }
-
-    bool ReachesDevice() override { return !device_.converter || Reachable(); }
 
     HidError LastError() const override { return lastError_; }
 
