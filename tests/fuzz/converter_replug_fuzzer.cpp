@@ -22,6 +22,7 @@
 //      read; bit 1 of the same byte: plugged in again at once, under the same path; bit 2
 //      instead: the converter is pulled out and plugged in again while the next error box is open
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -45,7 +46,7 @@ constexpr int MAX_EVENTS = 64;
 
 struct News {
     bool arrived;
-    std::string path;
+    std::size_t which;  // the converter it is about
 };
 
 // One converter on the bus, and what it took in since it was last plugged in.
@@ -74,7 +75,9 @@ public:
                 {{CONVERTER_VENDOR_ID, CONVERTER_PRODUCT_ID}, plugged.converter, SearchFault::None, 0, {}});
             plugged.converter->onExchange = [this, which] { Took(which); };
         }
-        bus_.onDeviceChange = [this](bool arrived, const std::string& path) { news_.push_back({arrived, path}); };
+        bus_.onDeviceChange = [this](bool arrived, const std::string& path) {
+            news_.push_back({arrived, path == SimulatedHidBus::DevicePath(1) ? 0u : 1u});
+        };
         bus_.Unplug(*converters_[1].converter);  // the spare is not in at first
         news_.clear();
         link_.OpenConverter();
@@ -121,9 +124,7 @@ public:
             break;
         case 8:
             if (!news_.empty()) {
-                if (news_.front().arrived) {
-                    converters_[news_.front().path == PathOf(converters_[0]) ? 0 : 1].arrivalLost = true;
-                }
+                converters_[news_.front().which].arrivalLost |= news_.front().arrived;
                 news_.pop_front();
             }
             break;
@@ -145,12 +146,10 @@ public:
             plugged.dropOnNextCommand = false;
             plugged.replugInNextBox = false;
         }
-        while (!news_.empty()) {
-            DeliverOldest();
-        }
-        for (Plugged& plugged : converters_) {
-            if (plugged.arrivalLost && plugged.converter->Connected()) {
-                Deliver({true, PathOf(plugged)});
+        DeliverAll();
+        for (std::size_t which = 0; which < converters_.size(); ++which) {
+            if (converters_[which].arrivalLost && converters_[which].converter->Connected()) {
+                Deliver({true, which});
             }
         }
         SendChannel(0);
@@ -169,11 +168,6 @@ public:
 
 private:
     Plugged& Which(FuzzInput& input) { return converters_[input.Byte() & 1]; }
-
-    std::string PathOf(const Plugged& plugged) const
-    {
-        return SimulatedHidBus::DevicePath(&plugged == &converters_[0] ? 1 : 2);
-    }
 
     void PlugIn(Plugged& plugged)
     {
@@ -203,27 +197,25 @@ private:
     bool HoldsTheStage(const Plugged& plugged) const
     {
         const std::vector<std::string>& taken = plugged.takenSincePlugIn;
-        std::size_t identify = taken.size();
-        for (std::size_t at = 0; at < taken.size(); ++at) {
-            if (taken[at] == IDENTIFY_COMMAND) {
-                identify = at;
-            }
-        }
-        if (identify == taken.size()) {
+        const auto identify = std::find(taken.rbegin(), taken.rend(), IDENTIFY_COMMAND);
+        if (identify == taken.rend()) {
             return false;
         }
-        for (int channel = 0; channel < CHANNEL_COUNT; ++channel) {
-            const std::string level = LevelCommand(channel, faders_[static_cast<std::size_t>(channel)]);
-            bool sent = false;
-            for (std::size_t at = identify + 1; at < taken.size(); ++at) {
-                sent = sent || taken[at] == level;
-            }
-            if ((!sent && plugged.pluggedInSinceStart) || plugged.converter->Levels()[static_cast<std::size_t>(channel)] !=
-                             faders_[static_cast<std::size_t>(channel)]) {
+        for (std::size_t channel = 0; channel < faders_.size(); ++channel) {
+            const std::string level = LevelCommand(static_cast<int>(channel), faders_[channel]);
+            const bool sent = std::find(taken.rbegin(), identify, level) != identify;
+            if ((plugged.pluggedInSinceStart && !sent) || plugged.converter->Levels()[channel] != faders_[channel]) {
                 return false;
             }
         }
         return true;
+    }
+
+    void DeliverAll()
+    {
+        while (!news_.empty()) {
+            DeliverOldest();
+        }
     }
 
     void DeliverOldest()
@@ -238,7 +230,7 @@ private:
     void Deliver(const News& news)
     {
         if (news.arrived) {
-            converters_[news.path == PathOf(converters_[0]) ? 0 : 1].arrivalLost = false;
+            converters_[news.which].arrivalLost = false;
             link_.OnDeviceArrival();
         } else {
             link_.OnDeviceRemoval();
@@ -266,9 +258,7 @@ private:
             }
         }
         // The box's message loop takes in the news that came meanwhile.
-        while (!news_.empty()) {
-            DeliverOldest();
-        }
+        DeliverAll();
     }
     void ConverterBack() override { SendAllChannels(); }
     void ConverterLost() override {}
