@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 #include <optional>
 #include <string>
 
@@ -80,6 +81,26 @@ bool ShowsWhole(HWND box, const std::string& text)
     }
     ReleaseDC(box, dc);
     return extent.cx < room.right - room.left;
+}
+
+// A text handed to the box's subclass procedure, at most `limit` characters of it. Common Controls
+// 6 edit boxes are Unicode windows, whichever call created them: their subclass procedures get
+// texts in UTF-16. The older ones get 8-bit texts.
+std::string MessageText(HWND box, LPARAM lParam, std::size_t limit)
+{
+    if (lParam == 0) {
+        return {};
+    }
+    if (!IsWindowUnicode(box)) {
+        const auto* text = reinterpret_cast<const char*>(lParam);  // NOLINT(performance-no-int-to-ptr)
+        return {text, strnlen(text, limit)};
+    }
+    const auto* wide = reinterpret_cast<const wchar_t*>(lParam);  // NOLINT(performance-no-int-to-ptr)
+    const int length = static_cast<int>(wcsnlen(wide, limit));
+    std::string text(static_cast<std::size_t>(length) * 2, '\0');  // a double-byte code page's worst
+    text.resize(static_cast<std::size_t>(
+        WideCharToMultiByte(CP_ACP, 0, wide, length, text.data(), static_cast<int>(text.size()), nullptr, nullptr)));
+    return text;
 }
 
 }  // namespace
@@ -162,8 +183,7 @@ LRESULT Console::OnSetText(HWND box, int boxId, LPARAM lParam)
         MessageBeep(MB_OK);
         return FALSE;
     }
-    const char* text = lParam != 0 ? reinterpret_cast<const char*>(lParam) : "";  // NOLINT(performance-no-int-to-ptr)
-    const std::string expected(text, strnlen(text, RECORDED_TEXT_SIZE));
+    const std::string expected = MessageText(box, lParam, RECORDED_TEXT_SIZE);
     // A text the preset check refused is not there either: the last good preset is back.
     const bool shown = PutWhole(box, boxId, expected, WM_SETTEXT, 0, lParam) && WholeText(box) == expected;
     return shown ? TRUE : FALSE;
@@ -183,7 +203,13 @@ bool Console::PutWhole(HWND box, int boxId, const std::string& expected, UINT me
     DWORD end = 0;
     SendMessageA(box, EM_GETSEL, reinterpret_cast<WPARAM>(&start), reinterpret_cast<LPARAM>(&end));
     pasting_ = true;
-    DefSubclassProc(box, message, wParam, lParam);
+    if (message == EM_REPLACESEL) {
+        // The paste's 8-bit text: the system hands it to a Unicode box (Common Controls 6) in UTF-16.
+        SendMessageA(box, message, wParam, lParam);
+    } else {
+        // A text from outside, as it came: in the box's own character set.
+        DefSubclassProc(box, message, wParam, lParam);
+    }
     pasting_ = false;
     if (closing_) {
         return true;

@@ -137,6 +137,9 @@ TEST_F(ConsoleCommands, APasteGoesInWholeOrNotAtAll)
     PasteFromClipboard(PresetBox(), "12345678");
     EXPECT_EQ(WindowText(PresetBox()), "12") << "eight characters do not go into a box that reads seven";
     EXPECT_EQ(Save(), "c0 c\r");
+    SendMessageA(PresetBox(), EM_SETSEL, 0, -1);
+    PasteFromClipboard(PresetBox(), "34");
+    EXPECT_EQ(Save(), "c0 22\r") << "a paste the box shows whole goes in";
 }
 
 // Gives a box a text wider than it with the edit control's own procedure, past the console's,
