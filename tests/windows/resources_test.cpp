@@ -1,5 +1,5 @@
 // The shipped executable's resources, read back through the platform: strings, menu,
-// accelerators, the About box's template and the version block.
+// accelerators, the About box's template and the version block; and both executables' manifest.
 
 #include <windows.h>
 
@@ -278,6 +278,31 @@ TEST_F(ShippedResources, IconsHaveTheirImages)
     EXPECT_EQ(small[4], 1);
     EXPECT_EQ(small[6], 16);
     EXPECT_EQ(small[6 + 6], 4);
+}
+
+TEST(ShippedManifest, BothExecutablesRunAsTheInvokerOnWindows7To11WithCommonControls6AndGdiScaling)
+{
+    for (const char* program : {"VELTRANO_EXE", "VELTRANO_DEMO_EXE"}) {
+        HMODULE module = LoadLibraryExA(ProgramPath(program).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));  // RT_MANIFEST
+        ASSERT_NE(found, nullptr) << program;
+        const std::string manifest(static_cast<const char*>(LockResource(LoadResource(module, found))),
+                                   SizeofResource(module, found));
+        for (const char* element : {
+                 R"(<requestedExecutionLevel level="asInvoker" uiAccess="false"/>)",
+                 R"(<supportedOS Id="{35138b9a-5d96-4fbd-8e2d-a2440225f93a}"/>)",  // Windows 7
+                 R"(<supportedOS Id="{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}"/>)",  // Windows 8
+                 R"(<supportedOS Id="{1f676c76-80e1-4239-95bb-83d0f6d0da78}"/>)",  // Windows 8.1
+                 R"(<supportedOS Id="{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"/>)",  // Windows 10 and 11
+                 R"(name="Microsoft.Windows.Common-Controls" version="6.0.0.0")",
+                 R"(publicKeyToken="6595b64144ccf1df")",
+                 R"(<dpiAware xmlns="http://schemas.microsoft.com/SMI/2005/WindowsSettings">false</dpiAware>)",
+                 R"(<gdiScaling xmlns="http://schemas.microsoft.com/SMI/2017/WindowsSettings">true</gdiScaling>)",
+             }) {
+            EXPECT_NE(manifest.find(element), std::string::npos) << program << " lacks " << element;
+        }
+        FreeLibrary(module);
+    }
 }
 
 }  // namespace
