@@ -17,6 +17,7 @@ have_pkg libbenchmark-dev || need+=(libbenchmark-dev)
 have_pkg libclang-rt-14-dev || need+=(libclang-rt-14-dev)
 have_cmd x86_64-w64-mingw32-g++-posix || need+=(g++-mingw-w64-x86-64-posix)
 have_cmd x86_64-w64-mingw32-windres || need+=(binutils-mingw-w64-x86-64)
+have_cmd makensis || need+=(nsis)
 [ -x /usr/lib/wine/wine64 ] || need+=(wine64)
 # Wine's own fonts: without them its caption buttons (Marlett symbols) are drawn as letters.
 have_pkg fonts-wine || need+=(fonts-wine)

@@ -1,18 +1,23 @@
-# Checks the release package against its checksum file, unpacks it into a fresh folder as a user
-# would, checks that it holds what it should, and plants the marked DLLs beside the executables.
+# Checks the release package and the installer beside it against their checksum files, unpacks
+# the package into a fresh folder as a user would, checks that it holds what it should, and plants
+# the marked DLLs beside the executables.
 #   cmake -DPACKAGE=.../Veltrano-1.0.0.1-win64.zip -DFOLDER=... "-DPLANTED=a/hid.dll;..." -P unpack_package.cmake
 cmake_minimum_required(VERSION 3.25)
 get_filename_component(name ${PACKAGE} NAME)
 string(REGEX REPLACE "\\.zip$" "" top ${name})
 
-if(NOT EXISTS ${PACKAGE}.sha256)
-    message(FATAL_ERROR "no checksum file beside ${PACKAGE}")
-endif()
-file(READ ${PACKAGE}.sha256 checksum_line)
-file(SHA256 ${PACKAGE} checksum)
-if(NOT checksum_line STREQUAL "${checksum}  ${name}\n")
-    message(FATAL_ERROR "${name}.sha256 reads '${checksum_line}', the package's SHA-256 is ${checksum}")
-endif()
+get_filename_component(dir ${PACKAGE} DIRECTORY)
+foreach(file IN ITEMS ${PACKAGE} ${dir}/${top}-setup.exe)
+    get_filename_component(file_name ${file} NAME)
+    if(NOT EXISTS ${file}.sha256)
+        message(FATAL_ERROR "no checksum file beside ${file}")
+    endif()
+    file(READ ${file}.sha256 checksum_line)
+    file(SHA256 ${file} checksum)
+    if(NOT checksum_line STREQUAL "${checksum}  ${file_name}\n")
+        message(FATAL_ERROR "${file_name}.sha256 reads '${checksum_line}', the file's SHA-256 is ${checksum}")
+    endif()
+endforeach()
 
 file(REMOVE_RECURSE ${FOLDER})
 file(MAKE_DIRECTORY ${FOLDER})

@@ -33,12 +33,13 @@ inline std::vector<HWND> ProcessWindows(DWORD processId, const char* className, 
     return found;
 }
 
-inline RunningProgram Launch(const std::string& path)
+// Waits for the console's window, unless the program shows none (an installer).
+inline RunningProgram Launch(const std::string& path, const std::string& arguments = "", bool console = true)
 {
     RunningProgram running;
     STARTUPINFOA startup{};
     startup.cb = sizeof(startup);
-    std::string commandLine = "\"" + path + "\"";
+    std::string commandLine = "\"" + path + "\"" + arguments;
     // Wine's process creation fails now and then with ERROR_INTERNAL_ERROR before the program
     // runs at all (seen once in many runs, on a busy machine): tried again a little later.
     DWORD error = ERROR_SUCCESS;
@@ -58,7 +59,7 @@ inline RunningProgram Launch(const std::string& path)
         ADD_FAILURE() << "cannot start " << path << ": error " << error;
         return running;
     }
-    for (int i = 0; i < 1000 && running.window == nullptr; ++i) {
+    for (int i = 0; console && i < 1000 && running.window == nullptr; ++i) {
         const std::vector<HWND> windows = ProcessWindows(running.process.dwProcessId, "VELTRANO");
         if (windows.empty()) {
             Sleep(10);

@@ -10,8 +10,9 @@ wine_env() {
     export WINEPREFIX=$1
     export WINEARCH=win64
     export WINEDEBUG=${WINEDEBUG:--all}
-    # No Mono or Gecko installers: the program needs neither.
-    export WINEDLLOVERRIDES="mscoree,mshtml="
+    # No Mono or Gecko installers: the program needs neither. No menu builder: it would turn the
+    # installer's Start menu shortcuts into menu entries of the Linux desktop.
+    export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 }
 
 wine_env_for() {

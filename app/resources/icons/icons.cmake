@@ -18,3 +18,5 @@ add_custom_command(
     VERBATIM)
 
 add_custom_target(veltrano_icons DEPENDS ${VELTRANO_ICON_FILES})
+# For the installer, made in another folder: the program's icon.
+set_target_properties(veltrano_icons PROPERTIES VELTRANO_FILES "${VELTRANO_ICON_FILES}")
