@@ -101,7 +101,7 @@ void ConsoleTest::Start(bool withConverter)
 
 bool ConsoleTest::StartOn(HidBus& onBus)
 {
-    console = std::make_unique<Console>(GetModuleHandleA(nullptr), RegisteredApplicationStrings(), onBus, clock,
+    console = std::make_unique<ConsoleWindow>(GetModuleHandleA(nullptr), RegisteredApplicationStrings(), onBus, clock,
                                         DiscoveryLogPath(FindEnvironmentValue("TEMP")));
     return console->StartApplication(SW_SHOWNORMAL);
 }
