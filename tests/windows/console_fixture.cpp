@@ -139,7 +139,7 @@ void ConsoleTest::Tick()
 
 bool ConsoleTest::FadeTimerRunning() const
 {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(3 * FADE_TIMER_PERIOD_MS);
+    const auto end = std::chrono::steady_clock::now() + 3 * FADE_TICK_PERIOD;
     do {
         MSG message;
         if (PeekMessageA(&message, Main(), WM_TIMER, WM_TIMER, PM_NOREMOVE | PM_NOYIELD) &&
