@@ -2,10 +2,10 @@
 
 #include <windows.h>
 
-#include "app/console.h"
-#include "app/dll_search.h"
+#include "app/run_console.h"
+#include "win32/dll_search.h"
 #include "app/single_instance.h"
-#include "app/win32_hid_bus.h"
+#include "win32/win32_hid_bus.h"
 
 // The platform declares the entry point with parameter names of its own.
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)  // NOLINT(readability-inconsistent-declaration-parameter-name)

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/top_level_windows.h"
+#include "win32/top_level_windows.h"
 
 namespace {
 

@@ -20,8 +20,3 @@ void SteadyClock::WaitUntil(TimePoint t)
     while (Now() < t) {
     }
 }
-
-double SecondsBetween(TimePoint from, TimePoint to)
-{
-    return std::chrono::duration<double>(to - from).count();
-}

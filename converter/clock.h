@@ -22,5 +22,4 @@ public:
     void WaitUntil(TimePoint t) override;
 };
 
-// Seconds between two time points, as the crossfade arithmetic uses them.
-double SecondsBetween(TimePoint from, TimePoint to);
+

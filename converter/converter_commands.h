@@ -5,9 +5,6 @@
 #include <cstdint>
 #include <string>
 
-// The converter drives twelve channels, 0 to 11.
-inline constexpr int CHANNEL_COUNT = 12;
-
 inline constexpr const char* IDENTIFY_COMMAND = "I";
 
 // "W <channel> <level>" in upper-case hexadecimal without leading zeros: channel 11 at 128 is "W B 80".

@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include "app/console.h"
-#include "app/dll_search.h"
+#include "app/run_console.h"
+#include "win32/dll_search.h"
 #include "demo/demo_platform.h"
 
 // The platform declares the entry point with parameter names of its own.

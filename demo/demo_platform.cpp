@@ -7,8 +7,9 @@
 #include <cstring>
 #include <vector>
 
-#include "app/console.h"
-#include "app/top_level_windows.h"
+#include "app/run_console.h"
+#include "win32/hid_interface_class.h"
+#include "win32/top_level_windows.h"
 
 namespace {
 

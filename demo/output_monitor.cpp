@@ -96,7 +96,7 @@ void PaintView(HDC dc, const RECT& client, const MonitorView& view, bool pressed
     HBRUSH lit = CreateSolidBrush(view.connected ? LIT_COLOUR : HELD_COLOUR);
     HBRUSH well = CreateSolidBrush(RGB(0x30, 0x30, 0x30));
     SetTextAlign(dc, TA_CENTER);
-    for (int channel = 0; channel < CHANNEL_COUNT; ++channel) {
+    for (int channel = 0; channel < CONVERTER_CHANNEL_COUNT; ++channel) {
         const int level = view.levels[static_cast<std::size_t>(channel)];
         const int left = BAR_LEFT + channel * BAR_PITCH;
         const RECT wellRect{left, BAR_TOP, left + BAR_WIDTH, BAR_TOP + BAR_HEIGHT};

@@ -11,7 +11,7 @@
 
 #include <functional>
 
-#include "app/window_object.h"
+#include "win32/window_object.h"
 #include "simulator/simulated_converter.h"
 #include "simulator/simulated_hid_bus.h"
 

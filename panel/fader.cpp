@@ -6,7 +6,7 @@
 #include <new>
 
 #include "panel/child_window.h"
-#include "panel/control_ids.h"
+#include "console/control_ids.h"
 
 namespace {
 // TBS_LEFT draws nothing beside TBS_BOTH; it stays so that the trackbars keep their style bits 0x0F.

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <new>
 
+#include "console/console_model.h"
+#include "console/recorded_text.h"
 #include "panel/child_window.h"
 
 namespace {
@@ -91,11 +93,9 @@ bool BuildPanel(PanelState& panel, HWND mainWindow)
 
     panel.labels[4] = CreateLabel(mainWindow, instance, "Fade Time (sec)", {688, 19, 100, 18}, true);
     panel.fadeEdit = CreateEditBox(mainWindow, instance, INITIAL_FADE_TEXT, fadeEditRect, ID_FADE_TIME);
-    Record(panel.recordedFadeText, INITIAL_FADE_TEXT);
 
     panel.labels[5] = CreateLabel(mainWindow, instance, "Preset", {688, 89, 100, 18}, true);
     panel.presetEdit = CreateEditBox(mainWindow, instance, INITIAL_PRESET_TEXT, presetEditRect, ID_PRESET);
-    Record(panel.recordedPresetText, INITIAL_PRESET_TEXT);
 
     panel.saveButton = CreateButton(mainWindow, instance, "SAVE", {708, 150, 65, 35}, ID_SAVE);
     panel.goButton = CreateButton(mainWindow, instance, "GO", {708, 225, 65, 35}, ID_GO);

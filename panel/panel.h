@@ -8,13 +8,8 @@
 #include <array>
 #include <memory>
 
-#include "converter/converter_commands.h"
-#include "panel/control_ids.h"
 #include "panel/fader.h"
-#include "panel/recorded_text.h"
-
-inline constexpr const char* INITIAL_FADE_TEXT = "0.0";
-inline constexpr const char* INITIAL_PRESET_TEXT = "1";
+#include "panel/panel_layout.h"
 
 struct PanelState {
     std::array<std::unique_ptr<Fader>, CHANNEL_COUNT> sceneA;
@@ -22,12 +17,11 @@ struct PanelState {
     std::unique_ptr<Fader> master;
     HWND fadeEdit = nullptr;
     HWND presetEdit = nullptr;
-    RecordedText recordedFadeText{};
-    RecordedText recordedPresetText{};
     std::array<HWND, 6> labels{};
     HWND saveButton = nullptr;
     HWND goButton = nullptr;
 };
 
-// Creates every control of the panel on the main window. False when a fader cannot be allocated.
+// Creates every control of the panel on the main window, the boxes showing the console's initial
+// texts. False when a fader cannot be allocated.
 bool BuildPanel(PanelState& panel, HWND mainWindow);

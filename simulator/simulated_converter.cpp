@@ -83,7 +83,7 @@ std::string SimulatedConverter::Execute(const std::string& command)
         const bool separated = pos < command.size() && command[pos] == ' ';
         ++pos;
         const auto level = separated ? ReadHex(command, pos) : std::nullopt;
-        if (channel && level && pos == command.size() && *channel < CHANNEL_COUNT && *level <= 0xFF) {
+        if (channel && level && pos == command.size() && *channel < CONVERTER_CHANNEL_COUNT && *level <= 0xFF) {
             levels_[*channel] = static_cast<std::uint8_t>(*level);
             return command;
         }

@@ -20,7 +20,10 @@
 // A typical full-speed converter: 64 bytes of payload behind the report ID.
 inline constexpr std::uint16_t TYPICAL_REPORT_LENGTH = 65;
 
-using ChannelLevels = std::array<std::uint8_t, CHANNEL_COUNT>;
+// The simulated converter drives twelve DMX channels, 0 to 11.
+inline constexpr int CONVERTER_CHANNEL_COUNT = 12;
+
+using ChannelLevels = std::array<std::uint8_t, CONVERTER_CHANNEL_COUNT>;
 using InputReport = std::vector<std::uint8_t>;
 
 enum class ReplyShape {

@@ -16,7 +16,8 @@
 #include <memory>
 #include <vector>
 
-#include "app/console.h"
+#include "app/run_console.h"
+#include "win32/hid_interface_class.h"
 #include "panel/fader_scale.h"
 #include "simulator/simulated_hid_bus.h"
 
@@ -78,7 +79,7 @@ int main(int argc, char** argv)
     HINSTANCE instance = GetModuleHandleA(nullptr);
     const ApplicationStrings strings = LoadApplicationStrings(instance);
     RegisterMainWindowClass(instance, strings.className);
-    Console console(instance, strings, bus, clock, std::nullopt);  // no discovery log for the benchmark
+    ConsoleWindow console(instance, strings, bus, clock, std::nullopt);  // no discovery log for the benchmark
     if (!console.StartApplication(SW_SHOWNORMAL) || converter->History().empty()) {
         std::fprintf(stderr, "the console did not start on the simulated converter\n");
         return 2;

@@ -68,7 +68,7 @@ void MasterMovementExchanges(benchmark::State& state)
 {
     OpenSimulatedConverter open;
     for (auto _ : state) {
-        for (int channel = 0; channel < CHANNEL_COUNT; ++channel) {
+        for (int channel = 0; channel < CONVERTER_CHANNEL_COUNT; ++channel) {
             open.link.SendConverterCommand(LevelCommand(channel, MixLevel(200, 30, 128)));
         }
     }

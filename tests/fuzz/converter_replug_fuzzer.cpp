@@ -88,7 +88,7 @@ public:
     {
         switch (input.Byte() % 10) {
         case 0: {
-            const int channel = input.Byte() % CHANNEL_COUNT;
+            const int channel = input.Byte() % CONVERTER_CHANNEL_COUNT;
             faders_[static_cast<std::size_t>(channel)] = input.Byte();
             SendChannel(channel);
             break;
@@ -244,7 +244,7 @@ private:
 
     void SendAllChannels()
     {
-        for (int channel = 0; channel < CHANNEL_COUNT; ++channel) {
+        for (int channel = 0; channel < CONVERTER_CHANNEL_COUNT; ++channel) {
             SendChannel(channel);
         }
     }
@@ -268,7 +268,7 @@ private:
     SimulatedHidBus bus_;
     std::array<Plugged, 2> converters_;
     std::deque<News> news_;
-    std::array<std::uint8_t, CHANNEL_COUNT> faders_{};
+    std::array<std::uint8_t, CONVERTER_CHANNEL_COUNT> faders_{};
     ConverterLink link_{bus_, clock_, *this, std::nullopt};
 };
 

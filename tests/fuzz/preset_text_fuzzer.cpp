@@ -11,7 +11,7 @@
 #include <string>
 
 #include "converter/converter_commands.h"
-#include "panel/panel_rules.h"
+#include "console/box_rules.h"
 #include "fuzz_support.h"
 
 namespace {

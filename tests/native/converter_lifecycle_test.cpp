@@ -91,7 +91,7 @@ TEST_F(ConverterLifecycle, ASilentConverterIsNotALostOne)
 {
     link.OpenConverter();
     converter->faults.silent = true;
-    for (int channel = 0; channel < CHANNEL_COUNT; ++channel) {
+    for (int channel = 0; channel < CONVERTER_CHANNEL_COUNT; ++channel) {
         EXPECT_EQ(link.SendConverterCommand(LevelCommand(channel, 1)), CommandResult::ReadFailed);
     }
     EXPECT_FALSE(link.OnDeviceRemoval());

@@ -5,9 +5,9 @@
 
 #include <string>
 
-#include "panel/panel_rules.h"
+#include "console/box_rules.h"
 #include "panel/fader_scale.h"
-#include "panel/recorded_text.h"
+#include "console/recorded_text.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "app/scroll_routing.h"
+#include "console/fader_routing.h"
 
 namespace {
 

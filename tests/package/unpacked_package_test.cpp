@@ -12,7 +12,7 @@
 
 #include "../native/temp_folder.h"
 #include "app/resources/resource_ids.h"
-#include "panel/control_ids.h"
+#include "console/control_ids.h"
 #include "running_program.h"
 #include "screen_pixels.h"
 #include "unpacked_package.h"

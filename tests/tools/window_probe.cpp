@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "converter/converter_commands.h"
-#include "panel/control_ids.h"
+#include "console/control_ids.h"
 
 namespace {
 

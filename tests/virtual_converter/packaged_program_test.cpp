@@ -13,7 +13,7 @@
 
 #include "app/resources/resource_ids.h"
 #include "control/virtual_converter_control.h"
-#include "panel/control_ids.h"
+#include "console/control_ids.h"
 #include "running_program.h"
 #include "temp_folder.h"
 #include "unpacked_package.h"

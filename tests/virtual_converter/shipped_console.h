@@ -23,7 +23,7 @@
 #include "converter/converter_commands.h"
 #include "device_setup.h"
 #include "mixing/channel_mix.h"
-#include "panel/control_ids.h"
+#include "console/control_ids.h"
 #include "panel/fader_scale.h"
 #include "program_path.h"
 #include "running_program.h"

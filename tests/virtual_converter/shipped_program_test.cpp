@@ -16,7 +16,7 @@
 #include "app/resources/resource_ids.h"
 #include "control/virtual_converter_control.h"
 #include "device_setup.h"
-#include "panel/control_ids.h"
+#include "console/control_ids.h"
 #include "program_path.h"
 #include "running_program.h"
 #include "screen_pixels.h"

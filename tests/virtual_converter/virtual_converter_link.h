@@ -17,7 +17,7 @@
 #include "converter/converter_link.h"
 #include "converter/discovery_log.h"
 #include "converter/converter_search.h"
-#include "app/win32_hid_bus.h"
+#include "win32/win32_hid_bus.h"
 #include "recording_listener.h"
 #include "temp_folder.h"
 

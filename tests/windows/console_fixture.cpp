@@ -101,7 +101,7 @@ void ConsoleTest::Start(bool withConverter)
 
 bool ConsoleTest::StartOn(HidBus& onBus)
 {
-    console = std::make_unique<Console>(GetModuleHandleA(nullptr), RegisteredApplicationStrings(), onBus, clock,
+    console = std::make_unique<ConsoleWindow>(GetModuleHandleA(nullptr), RegisteredApplicationStrings(), onBus, clock,
                                         DiscoveryLogPath(FindEnvironmentValue("TEMP")));
     return console->StartApplication(SW_SHOWNORMAL);
 }
@@ -139,7 +139,7 @@ void ConsoleTest::Tick()
 
 bool ConsoleTest::FadeTimerRunning() const
 {
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(3 * FADE_TIMER_PERIOD_MS);
+    const auto end = std::chrono::steady_clock::now() + 3 * FADE_TICK_PERIOD;
     do {
         MSG message;
         if (PeekMessageA(&message, Main(), WM_TIMER, WM_TIMER, PM_NOREMOVE | PM_NOYIELD) &&

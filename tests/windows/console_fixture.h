@@ -15,9 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "app/console.h"
+#include "app/run_console.h"
+#include "win32/hid_interface_class.h"
 #include "app/resources/resource_ids.h"
-#include "app/top_level_windows.h"
+#include "win32/top_level_windows.h"
 #include "simulator/simulated_hid_bus.h"
 #include "running_program.h"
 #include "screen_pixels.h"
@@ -153,5 +154,5 @@ protected:
     TestClock clock;
     SimulatedHidBus bus;
     std::shared_ptr<SimulatedConverter> converter = std::make_shared<SimulatedConverter>(clock);
-    std::unique_ptr<Console> console;
+    std::unique_ptr<ConsoleWindow> console;
 };

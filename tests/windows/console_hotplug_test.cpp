@@ -79,38 +79,4 @@ TEST_F(ConsoleHotplug, UnpluggedTheNoticeComesBackAndTheConsoleWorksOn)
     EXPECT_EQ(Converter().ExchangeCount(), exchanges) << "nothing is sent while it is away";
 }
 
-// Swapping converters during a show: the spare is plugged in, then the one in use is pulled out.
-// The console kept to the one it had lost and showed "DMX Converter not found!" with a converter
-// plugged in. It takes the other one, whether an exchange or the removal told it of the loss.
-TEST_F(ConsoleHotplug, PulledOutWhileAnotherIsPluggedInTheOtherTakesOver)
-{
-    auto spare = std::make_shared<SimulatedConverter>(clock);
-    PopulateTypicalBus(bus, converter);
-    bus.interfaces.push_back({{CONVERTER_VENDOR_ID, CONVERTER_PRODUCT_ID}, spare, SearchFault::None, 0, {}});
-    ASSERT_TRUE(StartOn(bus));
-    SetFader(ID_SCENE_A_FIRST + 4, 0x60);
-    SetFader(ID_MASTER, 255);
-    Announce(DBT_DEVICEARRIVAL);  // the spare, while the first is in use
-    ASSERT_EQ(spare->ExchangeCount(), 0u);
-
-    // An exchange sees the loss first, then the removal is announced.
-    converter->Unplug();
-    MoveFader(ID_MASTER, 255);
-    Announce(DBT_DEVICEREMOVECOMPLETE);
-    ASSERT_FALSE(NoticeShown());
-    ASSERT_FALSE(spare->History().empty());
-    EXPECT_EQ(spare->History().front().command, "I");
-    EXPECT_EQ(spare->Levels()[4], 0x60);
-
-    // The first one back as the spare; the removal of the one in use is announced before any
-    // exchange.
-    converter->PlugIn();
-    Announce(DBT_DEVICEARRIVAL);
-    SetFader(ID_SCENE_A_FIRST + 4, 0x70);
-    spare->Unplug();
-    Announce(DBT_DEVICEREMOVECOMPLETE);
-    ASSERT_FALSE(NoticeShown());
-    EXPECT_EQ(converter->Levels()[4], 0x70);
-}
-
 }  // namespace

@@ -54,60 +54,6 @@ TEST_F(ConsoleMixing, SceneFaderSendsItsOneChannelMixed)
     EXPECT_EQ(Converter().Levels()[2], 120);
 }
 
-TEST_F(ConsoleMixing, OnlyMovingScrollCodesSend)
-{
-    SetFader(ID_SCENE_A_FIRST, 99);
-    for (int code : {4, 6, 7, 8}) {
-        Scroll(ID_SCENE_A_FIRST, code);
-        Scroll(ID_MASTER, code);
-    }
-    EXPECT_TRUE(Commands().empty());
-    for (int code : {0, 1, 2, 3, 5}) {
-        Scroll(ID_SCENE_B_FIRST, code);
-    }
-    EXPECT_EQ(Commands().size(), 5u);
-}
-
-TEST_F(ConsoleMixing, TheLastSceneBFaderSendsChannelB)
-{
-    SetFader(ID_SCENE_B_FIRST + 11, 0x42);
-    Scroll(ID_SCENE_B_FIRST + 11, 1);
-    EXPECT_EQ(Commands(), (std::vector<std::string>{"W B 42"}));
-}
-
-TEST_F(ConsoleMixing, TheMasterSendsAllTwelveInChannelOrder)
-{
-    SetScenes();
-    SetFader(ID_MASTER, 255);
-    Scroll(ID_MASTER, 5);
-    std::vector<std::string> expected;
-    for (int i = 0; i < 12; ++i) {
-        char text[16];
-        std::snprintf(text, sizeof(text), "W %X %X", i, 200 + i);
-        expected.push_back(text);
-    }
-    EXPECT_EQ(Commands(), expected);
-}
-
-TEST_F(ConsoleMixing, GoWithNoFadeTimeSwitchesAtOnce)
-{
-    SetScenes();
-    ASSERT_EQ(WindowText(Control(ID_FADE_TIME)), "0.0");
-    Click(ID_GO);
-    const std::vector<std::string> commands = Commands();
-    ASSERT_EQ(commands.size(), 24u);
-    for (int i = 0; i < 12; ++i) {
-        char atB[16];
-        char atA[16];
-        std::snprintf(atB, sizeof(atB), "W %X %X", i, 10 * i);
-        std::snprintf(atA, sizeof(atA), "W %X %X", i, 200 + i);
-        EXPECT_EQ(commands[static_cast<std::size_t>(i)], atB) << "first the scenes as they stand";
-        EXPECT_EQ(commands[static_cast<std::size_t>(12 + i)], atA) << "then with the master at the top";
-    }
-    EXPECT_EQ(FaderLevel(ID_MASTER), 255);
-    EXPECT_FALSE(FadeTimerRunning());
-}
-
 TEST_F(ConsoleMixing, ATimedFadeClimbsToItsTargetAndStops)
 {
     // Channel 0 with scene A at the top and scene B at the bottom shows the master itself.
@@ -140,40 +86,6 @@ TEST_F(ConsoleMixing, ATimedFadeClimbsToItsTargetAndStops)
     const std::uint64_t exchanges = Converter().ExchangeCount();
     PumpUntil([] { return false; }, std::chrono::milliseconds(150));
     EXPECT_EQ(Converter().ExchangeCount(), exchanges);
-}
-
-TEST_F(ConsoleMixing, GoWithFadeTimeZeroEndsARunningFadeAtOnce)
-{
-    SetFadeTime("5");
-    clock.Hold();
-    Click(ID_GO);
-    clock.Advance(std::chrono::seconds(1));
-    Tick();
-    ASSERT_TRUE(FadeTimerRunning());
-    EXPECT_EQ(FaderLevel(ID_MASTER), 51) << "a fifth of the way up";
-
-    SetFadeTime("0");
-    Click(ID_GO);
-    EXPECT_FALSE(FadeTimerRunning());
-    EXPECT_EQ(FaderLevel(ID_MASTER), 255) << "from the lower half the fade goes up";
-    const std::uint64_t exchanges = Converter().ExchangeCount();
-    PumpUntil([] { return false; }, std::chrono::milliseconds(150));
-    EXPECT_EQ(Converter().ExchangeCount(), exchanges) << "no tick follows";
-}
-
-TEST_F(ConsoleMixing, GoDuringAFadeRestartsFromWhereTheMasterStands)
-{
-    SetFadeTime("4");
-    clock.Hold();
-    Click(ID_GO);
-    clock.Advance(std::chrono::seconds(1));
-    Tick();
-    ASSERT_EQ(FaderLevel(ID_MASTER), 63);
-    Click(ID_GO);
-    EXPECT_TRUE(FadeTimerRunning());
-    clock.Advance(std::chrono::seconds(2));
-    Tick();
-    EXPECT_EQ(FaderLevel(ID_MASTER), 63 + 96) << "half of the way from 63 to 255";
 }
 
 }  // namespace

@@ -22,7 +22,7 @@ protected:
     {
         HINSTANCE instance = GetModuleHandleA(nullptr);
         demo = std::make_unique<DemoPlatform>(instance, clock);
-        console = std::make_unique<Console>(instance, RegisteredApplicationStrings(), demo->Bus(), clock,
+        console = std::make_unique<ConsoleWindow>(instance, RegisteredApplicationStrings(), demo->Bus(), clock,
                                             DiscoveryLogPath(FindEnvironmentValue("TEMP")));
         ASSERT_TRUE(console->StartApplication(SW_SHOWNORMAL));
         SetForegroundWindow(Main());
@@ -77,7 +77,7 @@ protected:
     TempFolder temp;
     SteadyClock clock;
     std::unique_ptr<DemoPlatform> demo;
-    std::unique_ptr<Console> console;
+    std::unique_ptr<ConsoleWindow> console;
 };
 
 TEST_F(Demo, FindsItsConverterBehindAnotherDevice)

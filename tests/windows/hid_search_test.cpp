@@ -17,7 +17,7 @@ extern "C" {
 
 #include "converter/converter_link.h"
 #include "converter/converter_search.h"
-#include "app/win32_hid_bus.h"
+#include "win32/win32_hid_bus.h"
 #include "../native/recording_listener.h"
 #include "../native/temp_folder.h"
 

@@ -9,7 +9,8 @@
 
 #include <string>
 
-#include "app/console.h"
+#include "app/run_console.h"
+#include "win32/hid_interface_class.h"
 #include "app/resources/resource_ids.h"
 #include "console_fixture.h"
 #include "keyboard.h"

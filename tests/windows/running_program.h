@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/top_level_windows.h"
+#include "win32/top_level_windows.h"
 
 struct RunningProgram {
     PROCESS_INFORMATION process{};

@@ -1,6 +1,6 @@
 #include <windows.h>
 
-#include "app/console.h"
+#include "view/about_box.h"
 
 INT_PTR CALLBACK AboutDialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM)
 {

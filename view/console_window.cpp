@@ -1,3 +1,5 @@
+#include "view/console_window.h"
+
 #include <windows.h>
 
 #include <commctrl.h>
@@ -5,11 +7,10 @@
 
 #include <algorithm>
 #include <cstring>
-#include <iterator>
 
-#include "app/console.h"
 #include "app/resources/resource_ids.h"
-#include "converter/discovery_log.h"
+#include "view/about_box.h"
+#include "win32/hid_interface_class.h"
 
 namespace {
 
@@ -23,14 +24,6 @@ RECT ToRect(const PanelRect& r)
 }
 
 }  // namespace
-
-ApplicationStrings LoadApplicationStrings(HINSTANCE instance)
-{
-    ApplicationStrings strings;
-    LoadStringA(instance, IDS_APP_TITLE, strings.title, TEXT_BUFFER_SIZE);
-    LoadStringA(instance, IDS_WINDOW_CLASS, strings.className, TEXT_BUFFER_SIZE);
-    return strings;
-}
 
 ATOM RegisterMainWindowClass(HINSTANCE instance, const char* className)
 {
@@ -52,18 +45,50 @@ ATOM RegisterMainWindowClass(HINSTANCE instance, const char* className)
 
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
 {
-    return Console::Procedure(window, message, wParam, lParam);
+    return ConsoleWindow::Procedure(window, message, wParam, lParam);
 }
 
-LRESULT Console::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
+void WindowTimer::Start(Duration period)
+{
+    const auto milliseconds = std::chrono::ceil<std::chrono::milliseconds>(period).count();
+    SetTimer(owner_.MainWindow(), id_, static_cast<UINT>(std::max<long long>(milliseconds, USER_TIMER_MINIMUM)),
+             nullptr);
+}
+
+void WindowTimer::Stop()
+{
+    // A box of the console may have closed it: its window and timers are gone.
+    if (HWND window = owner_.MainWindow()) {
+        KillTimer(window, id_);
+    }
+}
+
+ConsoleWindow::ConsoleWindow(HINSTANCE instance, const ApplicationStrings& strings, HidBus& bus, Clock& clock,
+                             std::optional<std::string> logPath)
+    : instance_(instance),
+      strings_(strings),
+      model_(ConsolePorts{*this, *this, fadeTimer_, retryTimer_, *this, *this, clock}, bus, std::move(logPath))
+{
+}
+
+ConsoleWindow::~ConsoleWindow()
+{
+    // Before the members go: the window's last messages find no console, and the boxes' subclassing
+    // and the device notifications are released with their owners below.
+    DestroyDetached();
+}
+
+LRESULT ConsoleWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_COMMAND:
         return OnCommand(wParam, lParam);
-    case WM_VSCROLL:
+    case WM_VSCROLL: {
         // The notifying trackbar travels in lParam.
-        OnFaderScroll(LOWORD(wParam), reinterpret_cast<HWND>(lParam));  // NOLINT(performance-no-int-to-ptr)
+        HWND track = reinterpret_cast<HWND>(lParam);  // NOLINT(performance-no-int-to-ptr)
+        model_.OnFaderScroll(LOWORD(wParam), track != nullptr ? GetDlgCtrlID(track) : 0);
         return 0;
+    }
     case WM_PAINT:
         OnPaint();
         return 0;
@@ -71,7 +96,11 @@ LRESULT Console::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
         OnDeviceChange(wParam, lParam);
         return TRUE;
     case WM_TIMER:
-        OnTimer(wParam);
+        if (wParam == FADE_TIMER_ID) {
+            model_.OnFadeTick();
+        } else if (wParam == SEARCH_RETRY_TIMER_ID) {
+            model_.OnRetryTimer();
+        }
         return 0;
     case WM_ACTIVATE:
         if (OnActivate(wParam)) {
@@ -87,7 +116,7 @@ LRESULT Console::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
     return DefWindowProcA(Window(), message, wParam, lParam);
 }
 
-LRESULT Console::OnCommand(WPARAM wParam, LPARAM lParam)
+LRESULT ConsoleWindow::OnCommand(WPARAM wParam, LPARAM lParam)
 {
     const int id = LOWORD(wParam);
     switch (id) {
@@ -100,20 +129,33 @@ LRESULT Console::OnCommand(WPARAM wParam, LPARAM lParam)
         return 0;
     case ID_FADE_TIME:
     case ID_PRESET:
+        OnBoxNotification(id, HIWORD(wParam));
+        return 0;
     case ID_SAVE:
+        model_.Save();
+        return 0;
     case ID_GO:
-        OnPanelCommand(id, HIWORD(wParam));
+        model_.Go();
         return 0;
     default:
         return DefWindowProcA(Window(), WM_COMMAND, wParam, lParam);
     }
 }
 
-void Console::OnPaint()
+void ConsoleWindow::OnBoxNotification(int boxId, int notificationCode)
+{
+    if (notificationCode == EN_KILLFOCUS && boxId == ID_PRESET) {
+        model_.OnPresetBoxLeft();
+    } else if (notificationCode == EN_UPDATE && !pasting_) {
+        model_.OnBoxUpdate(boxId);
+    }
+}
+
+void ConsoleWindow::OnPaint()
 {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(Window(), &paint);
-    if (!link_.Present()) {
+    if (!model_.ConverterInUse()) {
         char text[TEXT_BUFFER_SIZE] = {};
         LoadStringA(instance_, IDS_CONVERTER_NOT_FOUND, text, sizeof(text));
         RECT where = NOT_FOUND_TEXT_RECT;
@@ -127,29 +169,28 @@ void Console::OnPaint()
     EndPaint(Window(), &paint);
 }
 
-void Console::OnDestroy()
+void ConsoleWindow::OnDestroy()
 {
     // The window may go from inside a box's message loop, in the middle of an exchange or of all
     // twelve: the stage keeps what it has, and nothing more is read from the dying controls.
-    closing_ = true;
-    StopFadeTimer();
-    KillTimer(Window(), SEARCH_RETRY_TIMER_ID);
+    model_.Close();
     deviceNotifications_.Release();
-    link_.CloseConverter();
     PostQuitMessage(0);
 }
 
-void Console::RepaintNotice()
+void ConsoleWindow::ConverterInUseChanged()
 {
-    RECT notice = NOT_FOUND_TEXT_RECT;
-    InvalidateRect(Window(), &notice, TRUE);
+    if (Window() != nullptr) {
+        RECT notice = NOT_FOUND_TEXT_RECT;
+        InvalidateRect(Window(), &notice, TRUE);
+    }
 }
 
 // A HID interface came or went. The name in the broadcast is not relied on (some platforms hand
 // an ANSI window the Unicode form); its class is where both forms agree.
-void Console::OnDeviceChange(WPARAM event, LPARAM data)
+void ConsoleWindow::OnDeviceChange(WPARAM event, LPARAM data)
 {
-    if (closing_ || (event != DBT_DEVICEARRIVAL && event != DBT_DEVICEREMOVECOMPLETE)) {
+    if (event != DBT_DEVICEARRIVAL && event != DBT_DEVICEREMOVECOMPLETE) {
         return;
     }
     const auto* header = reinterpret_cast<const DEV_BROADCAST_HDR*>(data);  // NOLINT(performance-no-int-to-ptr)
@@ -161,48 +202,15 @@ void Console::OnDeviceChange(WPARAM event, LPARAM data)
         return;
     }
     if (event == DBT_DEVICEREMOVECOMPLETE) {
-        link_.OnDeviceRemoval();
-        return;
+        model_.OnDeviceRemoval();
+    } else {
+        model_.OnDeviceArrival();
     }
-    lastArrival_ = clock_.Now();
-    searchRetriesDone_ = 0;
-    KillTimer(Window(), SEARCH_RETRY_TIMER_ID);
-    if (!link_.OnDeviceArrival()) {
-        ScheduleSearchRetry();
-    }
-}
-
-void Console::OnTimer(UINT_PTR timer)
-{
-    if (timer == FADE_TIMER_ID) {
-        StepCrossfade();
-        return;
-    }
-    if (timer != SEARCH_RETRY_TIMER_ID) {
-        return;
-    }
-    KillTimer(Window(), SEARCH_RETRY_TIMER_ID);
-    ++searchRetriesDone_;
-    if (!closing_ && !link_.SearchAgain()) {
-        ScheduleSearchRetry();
-    }
-}
-
-void Console::ScheduleSearchRetry()
-{
-    // A box of the search may have closed the console: its window and timers are gone.
-    if (closing_ || searchRetriesDone_ >= std::size(SEARCH_RETRY_DELAYS_MS)) {
-        return;
-    }
-    const auto due = lastArrival_ + std::chrono::milliseconds(SEARCH_RETRY_DELAYS_MS[searchRetriesDone_]);
-    const auto wait = std::chrono::ceil<std::chrono::milliseconds>(due - clock_.Now()).count();
-    SetTimer(Window(), SEARCH_RETRY_TIMER_ID, static_cast<UINT>(std::max<long long>(wait, USER_TIMER_MINIMUM)),
-             nullptr);
 }
 
 // The main window is not a dialog: activated again it would take the keyboard itself, and the
 // fader or box the operator was using would lose it. That control gets it back.
-bool Console::OnActivate(WPARAM wParam)
+bool ConsoleWindow::OnActivate(WPARAM wParam)
 {
     if (LOWORD(wParam) == WA_INACTIVE) {
         RememberFocus();
@@ -218,7 +226,7 @@ bool Console::OnActivate(WPARAM wParam)
 
 // A box owned by the main window disables it, which on some platforms takes the keyboard from its
 // controls before the window is told that it is left: the box's opener remembers the control first.
-void Console::RememberFocus()
+void ConsoleWindow::RememberFocus()
 {
     HWND focus = GetFocus();
     if (focus != nullptr && IsChild(Window(), focus)) {
@@ -226,24 +234,7 @@ void Console::RememberFocus()
     }
 }
 
-void Console::ConverterLost()
-{
-    // No box: the notice is the sign. The console works on, on screen.
-    if (!closing_) {
-        RepaintNotice();
-    }
-}
-
-// A converter found after start-up has been sent "I": it gets all twelve channels as the faders
-// stand, so that the stage matches the console.
-void Console::ConverterFound()
-{
-    KillTimer(Window(), SEARCH_RETRY_TIMER_ID);
-    RepaintNotice();
-    SendAllChannels();
-}
-
-bool Console::StartApplication(int showCommand)
+bool ConsoleWindow::StartApplication(int showCommand)
 {
     // The window carries this console from its creation on, and the console the window (see
     // WindowObject).
@@ -270,12 +261,12 @@ bool Console::StartApplication(int showCommand)
     filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
     filter.dbcc_classguid = HID_INTERFACE_CLASS;
     deviceNotifications_ = DeviceNotification(RegisterDeviceNotificationA(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE));
-    link_.OpenConverter();
+    model_.OpenConverter();
     PlaceAndShow();
     return true;
 }
 
-void Console::PlaceAndShow()
+void ConsoleWindow::PlaceAndShow()
 {
     if (shown_) {
         return;
@@ -287,37 +278,54 @@ void Console::PlaceAndShow()
     UpdateWindow(Window());
 }
 
-void Console::ShowCommError(const char* text, const char* caption)
+Fader* ConsoleWindow::FaderOf(int faderId) const
+{
+    if (faderId == ID_MASTER) {
+        return panel_.master.get();
+    }
+    for (const auto& [first, row] : {std::pair{ID_SCENE_A_FIRST, &panel_.sceneA}, std::pair{ID_SCENE_B_FIRST, &panel_.sceneB}}) {
+        if (faderId >= first && faderId < first + CHANNEL_COUNT) {
+            return (*row)[static_cast<std::size_t>(faderId - first)].get();
+        }
+    }
+    return nullptr;
+}
+
+int ConsoleWindow::Level(int faderId)
+{
+    const Fader* fader = FaderOf(faderId);
+    return fader != nullptr ? fader->GetLevel() : 0;
+}
+
+void ConsoleWindow::SetLevel(int faderId, int level)
+{
+    if (Fader* fader = FaderOf(faderId)) {
+        fader->SetLevel(level);
+    }
+}
+
+void ConsoleWindow::ShowInvalidPreset(const char* text, const char* caption)
+{
+    // A bad preset set by another program is refused at once: that program does not wait for the
+    // operator to close the box.
+    if (InSendMessage()) {
+        ReplyMessage(FALSE);
+    }
+    RememberFocus();
+    MessageBoxA(Window(), text, caption, MB_ICONERROR | MB_OK);
+}
+
+void ConsoleWindow::ShowCommError(const char* text, const char* caption)
 {
     // A converter silent from the start fails its first command while the console is still
     // hidden: the operator sees the console behind the box, not a box alone.
-    if (Window() != nullptr && !closing_) {
+    if (Window() != nullptr && !model_.Closing()) {
         PlaceAndShow();
     }
     MessageBoxA(nullptr, text, caption, MB_OK);
 }
 
-int RunMessageLoop(HWND mainWindow, HACCEL accelerators)
+void ConsoleWindow::Refuse()
 {
-    MSG message{};
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
-        // Accelerators are translated for the main window whichever of its controls has the
-        // focus, so ALT+? works with a fader or a box focused too.
-        if (!TranslateAcceleratorA(mainWindow, accelerators, &message)) {
-            TranslateMessage(&message);
-            DispatchMessageA(&message);
-        }
-    }
-    return static_cast<int>(message.wParam);
-}
-
-int RunConsole(HINSTANCE instance, int showCommand, HidBus& bus, Clock& clock)
-{
-    const ApplicationStrings strings = LoadApplicationStrings(instance);
-    RegisterMainWindowClass(instance, strings.className);
-    Console console(instance, strings, bus, clock, DiscoveryLogPath(FindEnvironmentValue("TEMP")));
-    if (!console.StartApplication(showCommand)) {
-        return 0;
-    }
-    return RunMessageLoop(console.MainWindow(), LoadAcceleratorsA(instance, MAKEINTRESOURCEA(IDR_ACCELERATORS)));
+    MessageBeep(MB_OK);
 }

@@ -1,6 +1,9 @@
-#include "panel/panel_rules.h"
+#include "console/box_rules.h"
 
+#include <algorithm>
 #include <cstdlib>
+
+#include "console/recorded_text.h"
 
 PresetVerdict CheckPresetText(const char* text)
 {
@@ -19,4 +22,10 @@ PresetVerdict CheckPresetText(const char* text)
 int PresetNumber(const char* acceptedText)
 {
     return std::atoi(acceptedText);
+}
+
+bool BoxCanHold(std::string_view text)
+{
+    return text.size() <= RECORDED_TEXT_SIZE - 1 &&
+           std::none_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
 }

@@ -1,6 +1,7 @@
-// What the panel's boxes and buttons do: the rest of the main window procedure.
+// The edit boxes: their texts read and set for the model, and what reaches them from the keyboard,
+// the clipboard and other programs.
 
-#include "app/console.h"
+#include "view/console_window.h"
 
 #include <commctrl.h>
 
@@ -10,18 +11,9 @@
 #include <optional>
 #include <string>
 
-#include "converter/converter_commands.h"
-#include "panel/panel_rules.h"
+#include "console/box_rules.h"
 
 namespace {
-
-// The boxes are read as the panel records them: at most 7 characters.
-RecordedText ReadBox(HWND box)
-{
-    RecordedText text{};
-    GetWindowTextA(box, text.data(), static_cast<int>(text.size()));
-    return text;
-}
 
 std::string WholeText(HWND box)
 {
@@ -55,16 +47,12 @@ std::optional<std::string> ClipboardText(HWND owner, std::size_t limit, bool& to
     return text;
 }
 
-// Whether the box can take `text` whole: at most the 7 characters the console reads, on one line,
-// within the box's width (the boxes neither scroll nor wrap). Every text put into a box from the
-// clipboard or from another program passes here.
+// Whether the box can take `text` whole: as the console's rule says, and within the box's width
+// (the boxes neither scroll nor wrap). Every text put into a box from the clipboard or from
+// another program passes here.
 bool ShowsWhole(HWND box, const std::string& text)
 {
-    if (text.size() > RECORDED_TEXT_SIZE - 1) {
-        return false;
-    }
-    // A line break, a tab or another control character does not show on one line.
-    if (std::any_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; })) {
+    if (!BoxCanHold(text)) {
         return false;
     }
     RECT room{};
@@ -105,10 +93,10 @@ std::string MessageText(HWND box, LPARAM lParam, std::size_t limit)
 
 }  // namespace
 
-LRESULT CALLBACK Console::EditBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR boxId,
+LRESULT CALLBACK ConsoleWindow::EditBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR boxId,
                                       DWORD_PTR owner)
 {
-    auto* console = reinterpret_cast<Console*>(owner);  // NOLINT(performance-no-int-to-ptr)
+    auto* console = reinterpret_cast<ConsoleWindow*>(owner);  // NOLINT(performance-no-int-to-ptr)
     switch (message) {
     case WM_CHAR:
         if (wParam == '\r' || wParam == '\n') {
@@ -138,10 +126,10 @@ LRESULT CALLBACK Console::EditBoxProc(HWND box, UINT message, WPARAM wParam, LPA
 
 // Enter in the fade-time box starts the fade as GO does. Neither box takes a line break: each is
 // one line high and does not scroll, and a box near its 7 characters would take a part of one.
-LRESULT Console::OnLineBreakTyped(WPARAM character, int boxId)
+LRESULT ConsoleWindow::OnLineBreakTyped(WPARAM character, int boxId)
 {
-    if (character == '\r' && boxId == ID_FADE_TIME && !closing_) {
-        StartCrossfade();
+    if (character == '\r' && boxId == ID_FADE_TIME) {
+        model_.Go();
     }
     return 0;
 }
@@ -149,13 +137,13 @@ LRESULT Console::OnLineBreakTyped(WPARAM character, int boxId)
 // A paste goes into the box whole or not at all: a text the box cannot show whole (longer than
 // the 7 characters the console reads, wider than the box, or with a line break) is refused, and
 // the box keeps its text. What the box then shows is what is recorded and checked.
-void Console::OnPaste(HWND box, int boxId)
+void ConsoleWindow::OnPaste(HWND box, int boxId)
 {
     bool tooLong = false;
     const std::optional<std::string> pasted = ClipboardText(Window(), RECORDED_TEXT_SIZE - 1, tooLong);
     if (!pasted || pasted->empty()) {
         if (tooLong) {
-            MessageBeep(MB_OK);
+            Refuse();
         }
         return;
     }
@@ -173,14 +161,13 @@ void Console::OnPaste(HWND box, int boxId)
 // of the whole text; a multi-line edit control raises no update for it, so the console records
 // and checks it here. Only as many characters are read as a box can take: a longer text is
 // refused unread, however long it is.
-LRESULT Console::OnSetText(HWND box, int boxId, LPARAM lParam)
+LRESULT ConsoleWindow::OnSetText(HWND box, int boxId, LPARAM lParam)
 {
     if (ownText_) {
         return DefSubclassProc(box, WM_SETTEXT, 0, lParam);
     }
-    if (presetBoxOpen_) {
-        // The operator has a bad preset to acknowledge first.
-        MessageBeep(MB_OK);
+    if (!model_.BoxesTakeText()) {
+        Refuse();
         return FALSE;
     }
     const std::string expected = MessageText(box, lParam, RECORDED_TEXT_SIZE);
@@ -192,10 +179,10 @@ LRESULT Console::OnSetText(HWND box, int boxId, LPARAM lParam)
 // The edit control's own procedure puts a text into the box with `message`, if the box can show
 // the whole of what it is to hold then (`expected`). A text it cannot show is refused, and the
 // box keeps its text; so it does if the control took only part of it. False when refused.
-bool Console::PutWhole(HWND box, int boxId, const std::string& expected, UINT message, WPARAM wParam, LPARAM lParam)
+bool ConsoleWindow::PutWhole(HWND box, int boxId, const std::string& expected, UINT message, WPARAM wParam, LPARAM lParam)
 {
     if (!ShowsWhole(box, expected)) {
-        MessageBeep(MB_OK);
+        Refuse();
         return false;
     }
     const std::string previous = WholeText(box);
@@ -211,22 +198,22 @@ bool Console::PutWhole(HWND box, int boxId, const std::string& expected, UINT me
         DefSubclassProc(box, message, wParam, lParam);
     }
     pasting_ = false;
-    if (closing_) {
+    if (model_.Closing()) {
         return true;
     }
     if (WholeText(box) != expected) {
         // The box took only part of it after all: it gets its text back, and nothing counts.
         ShowOwnText(box, previous.c_str());
         SendMessageA(box, EM_SETSEL, start, end);
-        MessageBeep(MB_OK);
+        Refuse();
         return false;
     }
-    OnPanelCommand(boxId, EN_UPDATE);
+    model_.OnBoxUpdate(boxId);
     return true;
 }
 
 // The console's own settings of a box's text go in as they are.
-void Console::ShowOwnText(HWND box, const char* text)
+void ConsoleWindow::ShowOwnText(HWND box, const char* text)
 {
     const bool outer = ownText_;
     ownText_ = true;
@@ -234,90 +221,24 @@ void Console::ShowOwnText(HWND box, const char* text)
     ownText_ = outer;
 }
 
-void Console::OnPanelCommand(int controlId, int notificationCode)
+HWND ConsoleWindow::Box(int boxId) const
 {
-    if (closing_) {
-        return;
-    }
-    switch (controlId) {
-    case ID_FADE_TIME:
-        OnFadeTimeBox(notificationCode);
-        break;
-    case ID_PRESET:
-        OnPresetBox(notificationCode);
-        break;
-    case ID_SAVE:
-        OnSave();
-        break;
-    case ID_GO:
-        StartCrossfade();
-        break;
-    default:
-        break;
-    }
+    return boxId == ID_FADE_TIME ? panel_.fadeEdit : panel_.presetEdit;
 }
 
-// A change of the text is recorded. An update that leaves the text as it was (a character the
-// full box refused, a refused paste) starts nothing: only Enter and GO start the fade.
-void Console::OnFadeTimeBox(int notificationCode)
+// The boxes are read as the console records them: at most 7 characters.
+RecordedText ConsoleWindow::Read(int boxId)
 {
-    if (notificationCode != EN_UPDATE || pasting_) {
-        return;
-    }
-    const RecordedText text = ReadBox(panel_.fadeEdit);
-    if (!SameText(text.data(), panel_.recordedFadeText)) {
-        Record(panel_.recordedFadeText, text.data());
-    }
+    RecordedText text{};
+    GetWindowTextA(Box(boxId), text.data(), static_cast<int>(text.size()));
+    return text;
 }
 
-void Console::OnPresetBox(int notificationCode)
+// The caret goes behind the text: typing goes on where it went before a refused key.
+void ConsoleWindow::Show(int boxId, const char* text)
 {
-    if (notificationCode == EN_KILLFOCUS) {
-        // A box left empty shows the last good preset again.
-        RestorePresetBox();
-        return;
-    }
-    if (notificationCode != EN_UPDATE || pasting_) {
-        return;
-    }
-    const RecordedText text = ReadBox(panel_.presetEdit);
-    switch (CheckPresetText(text.data())) {
-    case PresetVerdict::Empty:
-        break;
-    case PresetVerdict::Accepted:
-        Record(panel_.recordedPresetText, text.data());
-        break;
-    case PresetVerdict::Rejected:
-        // The good text is back before the box opens. Restoring it raises another update, which
-        // finds the recorded text and accepts it; so does the loss of focus to the box.
-        RestorePresetBox();
-        if (presetBoxOpen_) {
-            // Put in by another program while the box is open: that box tells of it already.
-            MessageBeep(MB_OK);
-            break;
-        }
-        RememberFocus();
-        presetBoxOpen_ = true;
-        MessageBoxA(Window(), INVALID_PRESET_TEXT, INVALID_PRESET_CAPTION, MB_ICONERROR | MB_OK);
-        presetBoxOpen_ = false;
-        break;
-    }
-}
-
-// The preset box shows the last good preset again, with the caret behind it: typing goes on
-// where it went before the refused key. A box that shows it already is left as it is.
-void Console::RestorePresetBox()
-{
-    if (SameText(ReadBox(panel_.presetEdit).data(), panel_.recordedPresetText)) {
-        return;
-    }
-    ShowOwnText(panel_.presetEdit, panel_.recordedPresetText.data());
-    const auto end = static_cast<WPARAM>(std::strlen(panel_.recordedPresetText.data()));
-    SendMessageA(panel_.presetEdit, EM_SETSEL, end, static_cast<LPARAM>(end));
-}
-
-void Console::OnSave()
-{
-    // What was recorded is what is stored, not what the box shows now.
-    link_.SendConverterCommand(StorePresetCommand(PresetNumber(panel_.recordedPresetText.data())));
+    HWND box = Box(boxId);
+    ShowOwnText(box, text);
+    const auto end = static_cast<WPARAM>(std::strlen(text));
+    SendMessageA(box, EM_SETSEL, end, static_cast<LPARAM>(end));
 }

@@ -1,4 +1,4 @@
-#include "app/win32_hid_bus.h"
+#include "win32/win32_hid_bus.h"
 
 #include <windows.h>
 

@@ -1,7 +1,10 @@
 #pragma once
 
-// Control IDs of the panel, and the two edit-box rectangles that the panel places the boxes on
-// and the main window frames.
+// The console's channels and the IDs of its controls: the model names faders and boxes by them,
+// and the window gives them to its controls.
+
+// The console drives twelve channels, 0 to 11.
+inline constexpr int CHANNEL_COUNT = 12;
 
 inline constexpr int ID_FADE_TIME = 1000;
 inline constexpr int ID_PRESET = 1001;
@@ -11,16 +14,3 @@ inline constexpr int ID_MASTER = 2000;
 inline constexpr int ID_SCENE_A_FIRST = 2001;  // scene-A fader of channel i is ID_SCENE_A_FIRST + i
 inline constexpr int ID_SCENE_B_FIRST = 3001;  // scene-B fader of channel i is ID_SCENE_B_FIRST + i
 inline constexpr int ID_STATIC_LABEL = -1;
-
-
-struct PanelRect {
-    int left;
-    int top;
-    int right;
-    int bottom;
-    constexpr int Width() const { return right - left; }
-    constexpr int Height() const { return bottom - top; }
-};
-
-inline constexpr PanelRect fadeEditRect{720, 50, 760, 70};
-inline constexpr PanelRect presetEditRect{720, 120, 760, 140};

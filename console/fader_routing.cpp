@@ -1,7 +1,6 @@
-#include "app/scroll_routing.h"
+#include "console/fader_routing.h"
 
-#include "converter/converter_commands.h"
-#include "panel/control_ids.h"
+#include "console/control_ids.h"
 
 bool ScrollCodeSends(int scrollCode)
 {

@@ -3,6 +3,8 @@
 // The decisions behind the panel's boxes, apart from any window. SAVE stores the preset the
 // recorded text names; the store command's text is the converter's (converter_commands.h).
 
+#include <string_view>
+
 enum class PresetVerdict {
     Empty,     // nothing typed yet: tolerated while typing
     Accepted,  // digits only, 1 to 127
@@ -20,3 +22,8 @@ PresetVerdict CheckPresetText(const char* text);
 
 // The preset an accepted text names: "007" is preset 7.
 int PresetNumber(const char* acceptedText);
+
+// Whether a box can take `text` whole, as far as its characters tell: at most the 7 characters
+// the console reads, on one line (no line break, tab or other control character). The window adds
+// the box's width, which only it can measure.
+bool BoxCanHold(std::string_view text);

@@ -1,0 +1,259 @@
+#include "console/console_model.h"
+
+#include <algorithm>
+#include <iterator>
+
+#include "console/box_rules.h"
+#include "console/control_ids.h"
+#include "console/fader_routing.h"
+#include "converter/converter_commands.h"
+#include "mixing/channel_mix.h"
+#include "mixing/fade_time.h"
+
+namespace {
+
+// The crossfade's arithmetic runs on seconds of the console's monotonic clock.
+double Seconds(TimePoint t)
+{
+    return std::chrono::duration<double>(t.time_since_epoch()).count();
+}
+
+}  // namespace
+
+ConsoleModel::ConsoleModel(const ConsolePorts& ports, HidBus& bus, std::optional<std::string> logPath)
+    : ports_(ports), link_(bus, ports.clock, *this, std::move(logPath))
+{
+    Record(recordedFadeText_, INITIAL_FADE_TEXT);
+    Record(recordedPresetText_, INITIAL_PRESET_TEXT);
+}
+
+void ConsoleModel::OpenConverter()
+{
+    link_.OpenConverter();
+}
+
+void ConsoleModel::SendChannel(int channel)
+{
+    if (closing_) {
+        return;
+    }
+    Faders& faders = ports_.faders;
+    const int level =
+        MixLevel(faders.Level(ID_SCENE_A_FIRST + channel), faders.Level(ID_SCENE_B_FIRST + channel), faders.Level(ID_MASTER));
+    link_.SendConverterCommand(LevelCommand(channel, level));
+}
+
+void ConsoleModel::SendAllChannels()
+{
+    // A box opened by one exchange may close the console before the next.
+    for (int channel = 0; channel < CHANNEL_COUNT && !closing_; ++channel) {
+        SendChannel(channel);
+    }
+}
+
+void ConsoleModel::OnFaderScroll(int scrollCode, int controlId)
+{
+    const ScrollOutput output = OutputForScroll(scrollCode, controlId);
+    if (output.allChannels) {
+        SendAllChannels();
+    } else if (output.channel) {
+        SendChannel(*output.channel);
+    }
+}
+
+void ConsoleModel::Go()
+{
+    if (closing_) {
+        return;
+    }
+    // The time of GO is taken first: reading the box and sending count toward the fade.
+    const double now = Seconds(ports_.clock.Now());
+    if (const auto seconds = ParseFadeTime(ports_.boxes.Read(ID_FADE_TIME).data())) {
+        fade_.duration = *seconds;
+    }
+    AimCrossfade(fade_, now, ports_.faders.Level(ID_MASTER));
+    SendAllChannels();
+    if (closing_) {
+        return;
+    }
+    if (!SwitchesAtOnce(fade_.duration)) {
+        // A running fade's timer is replaced.
+        ports_.fadeTimer.Start(FADE_TICK_PERIOD);
+        fading_ = true;
+        return;
+    }
+    StopFade();
+    ports_.faders.SetLevel(ID_MASTER, fade_.target);
+    SendAllChannels();
+}
+
+void ConsoleModel::OnFadeTick()
+{
+    if (closing_ || !fading_) {
+        return;
+    }
+    const CrossfadeStep step = StepCrossfade(fade_, Seconds(ports_.clock.Now()));
+    if (step.finished) {
+        StopFade();
+    }
+    ports_.faders.SetLevel(ID_MASTER, step.level);
+    SendAllChannels();
+}
+
+void ConsoleModel::StopFade()
+{
+    if (fading_) {
+        ports_.fadeTimer.Stop();
+        fading_ = false;
+    }
+}
+
+void ConsoleModel::OnBoxUpdate(int boxId)
+{
+    if (closing_) {
+        return;
+    }
+    if (boxId == ID_FADE_TIME) {
+        OnFadeTimeBox();
+    } else if (boxId == ID_PRESET) {
+        OnPresetBox();
+    }
+}
+
+// A change of the text is recorded. An update that leaves the text as it was (a character the
+// full box refused, a refused paste) starts nothing: only Enter and GO start the fade.
+void ConsoleModel::OnFadeTimeBox()
+{
+    if (presetBoxOpen_) {
+        Restore(ID_FADE_TIME, recordedFadeText_);
+        return;
+    }
+    Record(recordedFadeText_, ports_.boxes.Read(ID_FADE_TIME).data());
+}
+
+void ConsoleModel::OnPresetBox()
+{
+    if (presetBoxOpen_) {
+        // Typed or put in by another program while the box of a bad preset is open: whatever way
+        // it came, the preset box keeps the last good preset until the operator has closed it.
+        Restore(ID_PRESET, recordedPresetText_);
+        return;
+    }
+    const RecordedText text = ports_.boxes.Read(ID_PRESET);
+    switch (CheckPresetText(text.data())) {
+    case PresetVerdict::Empty:
+        break;
+    case PresetVerdict::Accepted:
+        Record(recordedPresetText_, text.data());
+        break;
+    case PresetVerdict::Rejected:
+        // The good text is back before the box opens. Restoring it may raise another update, which
+        // finds the recorded text; so does the loss of focus to the box.
+        Restore(ID_PRESET, recordedPresetText_);
+        presetBoxOpen_ = true;
+        ports_.messages.ShowInvalidPreset(INVALID_PRESET_TEXT, INVALID_PRESET_CAPTION);
+        presetBoxOpen_ = false;
+        break;
+    }
+}
+
+void ConsoleModel::OnPresetBoxLeft()
+{
+    if (!closing_) {
+        Restore(ID_PRESET, recordedPresetText_);
+    }
+}
+
+void ConsoleModel::Restore(int boxId, const RecordedText& recorded)
+{
+    if (SameText(ports_.boxes.Read(boxId).data(), recorded)) {
+        return;
+    }
+    if (presetBoxOpen_) {
+        ports_.messages.Refuse();
+    }
+    ports_.boxes.Show(boxId, recorded.data());
+}
+
+void ConsoleModel::Save()
+{
+    if (!closing_) {
+        // What was recorded is what is stored, not what the box shows now.
+        link_.SendConverterCommand(StorePresetCommand(PresetNumber(recordedPresetText_.data())));
+    }
+}
+
+void ConsoleModel::OnDeviceArrival()
+{
+    if (closing_) {
+        return;
+    }
+    lastArrival_ = ports_.clock.Now();
+    searchRetriesDone_ = 0;
+    ports_.retryTimer.Stop();
+    if (!link_.OnDeviceArrival()) {
+        ScheduleSearchRetry();
+    }
+}
+
+void ConsoleModel::OnDeviceRemoval()
+{
+    if (!closing_) {
+        link_.OnDeviceRemoval();
+    }
+}
+
+void ConsoleModel::OnRetryTimer()
+{
+    ports_.retryTimer.Stop();
+    ++searchRetriesDone_;
+    if (!closing_ && !link_.SearchAgain()) {
+        ScheduleSearchRetry();
+    }
+}
+
+void ConsoleModel::ScheduleSearchRetry()
+{
+    // A box of the search may have closed the console: its timers are gone.
+    if (closing_ || searchRetriesDone_ >= std::size(SEARCH_RETRY_DELAYS)) {
+        return;
+    }
+    const TimePoint due = lastArrival_ + SEARCH_RETRY_DELAYS[searchRetriesDone_];
+    ports_.retryTimer.Start(std::max(due - ports_.clock.Now(), Duration::zero()));
+}
+
+void ConsoleModel::Close()
+{
+    closing_ = true;
+    StopFade();
+    ports_.retryTimer.Stop();
+    link_.CloseConverter();
+}
+
+void ConsoleModel::ShowCommError(const char* text, const char* caption)
+{
+    ports_.messages.ShowCommError(text, caption);
+}
+
+void ConsoleModel::ConverterBack()
+{
+    // What was sent while the converter was silent did not reach it.
+    SendAllChannels();
+}
+
+void ConsoleModel::ConverterLost()
+{
+    // No box: the notice is the sign. The console works on, on screen.
+    if (!closing_) {
+        ports_.notice.ConverterInUseChanged();
+    }
+}
+
+// A converter found after start-up has been sent "I": it gets all twelve channels as the faders
+// stand, so that the stage matches the console.
+void ConsoleModel::ConverterFound()
+{
+    ports_.retryTimer.Stop();
+    ports_.notice.ConverterInUseChanged();
+    SendAllChannels();
+}

@@ -1,0 +1,137 @@
+#pragma once
+
+// The console's main window: the view of the console's model. It creates the window and its
+// panel, turns the window's messages into the model's operations, paints the notice and the
+// boxes' frames, and gives the model its ports over the controls, the timers and the boxes. The
+// entry point builds it on the platform it chose; the window procedure reaches it through the
+// window.
+
+#include <windows.h>
+
+#include <array>
+#include <optional>
+#include <string>
+
+#include "console/console_model.h"
+#include "console/console_ports.h"
+#include "converter/clock.h"
+#include "converter/hid_access.h"
+#include "panel/panel.h"
+#include "win32/window_object.h"
+#include "win32/window_owners.h"
+
+inline constexpr int TEXT_BUFFER_SIZE = 100;
+
+inline constexpr UINT_PTR FADE_TIMER_ID = 5000;
+inline constexpr UINT_PTR SEARCH_RETRY_TIMER_ID = 5001;
+
+// The window title and class name, from the string table.
+struct ApplicationStrings {
+    char title[TEXT_BUFFER_SIZE] = {};
+    char className[TEXT_BUFFER_SIZE] = {};
+};
+
+ATOM RegisterMainWindowClass(HINSTANCE instance, const char* className);
+
+class ConsoleWindow;
+
+// A timer of the main window, behind the model's Timer port.
+class WindowTimer final : public Timer {
+public:
+    WindowTimer(const ConsoleWindow& owner, UINT_PTR id) : owner_(owner), id_(id) {}
+    void Start(Duration period) override;
+    void Stop() override;
+
+private:
+    const ConsoleWindow& owner_;
+    UINT_PTR id_;
+};
+
+class ConsoleWindow final : public WindowObject<ConsoleWindow>,
+                            private Faders,
+                            private BoxTexts,
+                            private MessageBoxes,
+                            private Notice {
+public:
+    // `logPath` is where the converter search writes its discovery log; none when it cannot be
+    // placed. The main window's class must be registered with `strings.className`.
+    ConsoleWindow(HINSTANCE instance, const ApplicationStrings& strings, HidBus& bus, Clock& clock,
+                  std::optional<std::string> logPath);
+    // A main window still open is destroyed first, without closing the run (a test's console, or
+    // one whose start failed).
+    ~ConsoleWindow() override;
+    ConsoleWindow(const ConsoleWindow&) = delete;
+    ConsoleWindow& operator=(const ConsoleWindow&) = delete;
+
+    // Creates the main window hidden, builds the panel, opens the converter, then places and
+    // shows the window. False when the window (or the panel) cannot be created.
+    bool StartApplication(int showCommand);
+
+    // The main window while it exists; null before StartApplication and once it is destroyed.
+    HWND MainWindow() const { return Window(); }
+    const ConsoleModel& Model() const { return model_; }
+
+private:
+    friend class WindowObject<ConsoleWindow>;
+
+    // The main window's procedure: one handler per message.
+    LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT OnCommand(WPARAM wParam, LPARAM lParam);
+    void OnBoxNotification(int boxId, int notificationCode);
+    void OnPaint();
+    void OnDestroy();
+    void OnDeviceChange(WPARAM event, LPARAM data);
+    // WM_ACTIVATE: true when the console gave the keyboard back to one of its controls.
+    bool OnActivate(WPARAM wParam);
+    // Called before a box owned by the main window opens: the control that has the keyboard gets
+    // it back when the box is closed.
+    void RememberFocus();
+    void PlaceAndShow();
+    HWND Box(int boxId) const;
+    Fader* FaderOf(int faderId) const;
+
+    // The edit boxes' own window procedure in front of the system's: Enter in the fade-time box,
+    // and pastes and texts set by other programs into either box.
+    static LRESULT CALLBACK EditBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR boxId,
+                                        DWORD_PTR owner);
+    LRESULT OnLineBreakTyped(WPARAM character, int boxId);
+    void OnPaste(HWND box, int boxId);
+    LRESULT OnSetText(HWND box, int boxId, LPARAM lParam);
+    bool PutWhole(HWND box, int boxId, const std::string& expected, UINT message, WPARAM wParam, LPARAM lParam);
+    void ShowOwnText(HWND box, const char* text);
+
+    // Faders
+    int Level(int faderId) override;
+    void SetLevel(int faderId, int level) override;
+    // BoxTexts
+    RecordedText Read(int boxId) override;
+    void Show(int boxId, const char* text) override;
+    // MessageBoxes
+    void ShowInvalidPreset(const char* text, const char* caption) override;
+    void ShowCommError(const char* text, const char* caption) override;
+    void Refuse() override;
+    // Notice
+    void ConverterInUseChanged() override;
+
+    HINSTANCE instance_;
+    ApplicationStrings strings_;
+    PanelState panel_;
+    // The edit boxes' subclassing, in the order fade-time box, preset box.
+    std::array<WindowSubclass, 2> boxSubclasses_;
+    DeviceNotification deviceNotifications_;
+    WindowTimer fadeTimer_{*this, FADE_TIMER_ID};
+    WindowTimer retryTimer_{*this, SEARCH_RETRY_TIMER_ID};
+    ConsoleModel model_;
+    int showCommand_ = SW_SHOWDEFAULT;
+    bool shown_ = false;
+    // A paste, or a text set by another program, is going into a box: its updates wait until the
+    // box shows the whole of it.
+    bool pasting_ = false;
+    // The console sets a box's text itself.
+    bool ownText_ = false;
+    // The control that had the keyboard when the main window was last left.
+    HWND focusToRestore_ = nullptr;
+};
+
+// The main window class's procedure.
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
