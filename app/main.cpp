@@ -5,6 +5,7 @@
 #include "app/run_console.h"
 #include "win32/dll_search.h"
 #include "app/single_instance.h"
+#include "win32/thread_execution_state.h"
 #include "win32/win32_hid_bus.h"
 
 // The platform declares the entry point with parameter names of its own.
@@ -18,5 +19,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)  // NO
     }
     SteadyClock clock;
     const auto bus = MakeWin32HidBus(clock);
-    return RunConsole(instance, showCommand, *bus, clock);
+    // The stage is live while a converter is in use: the machine stays awake.
+    ThreadExecutionState awake;
+    return RunConsole(instance, showCommand, *bus, clock, &awake);
 }

@@ -25,11 +25,11 @@ int RunMessageLoop(HWND mainWindow, HACCEL accelerators)
     return static_cast<int>(message.wParam);
 }
 
-int RunConsole(HINSTANCE instance, int showCommand, HidBus& bus, Clock& clock)
+int RunConsole(HINSTANCE instance, int showCommand, HidBus& bus, Clock& clock, KeepAwake* awake)
 {
     const ApplicationStrings strings = LoadApplicationStrings(instance);
     RegisterMainWindowClass(instance, strings.className);
-    ConsoleWindow console(instance, strings, bus, clock, DiscoveryLogPath(FindEnvironmentValue("TEMP")));
+    ConsoleWindow console(instance, strings, bus, clock, DiscoveryLogPath(FindEnvironmentValue("TEMP")), awake);
     if (!console.StartApplication(showCommand)) {
         return 0;
     }

@@ -14,6 +14,6 @@ ApplicationStrings LoadApplicationStrings(HINSTANCE instance);
 // controls has the focus.
 int RunMessageLoop(HWND mainWindow, HACCEL accelerators);
 
-// Loads the strings, registers the class, builds the console on `bus` and `clock`, and runs its
-// message loop. Returns the exit code.
-int RunConsole(HINSTANCE instance, int showCommand, HidBus& bus, Clock& clock);
+// Loads the strings, registers the class, builds the console on `bus` and `clock` (`awake` as for
+// the ConsoleWindow), and runs its message loop. Returns the exit code.
+int RunConsole(HINSTANCE instance, int showCommand, HidBus& bus, Clock& clock, KeepAwake* awake);

@@ -30,6 +30,14 @@ ConsoleModel::ConsoleModel(const ConsolePorts& ports, HidBus& bus, std::optional
 void ConsoleModel::OpenConverter()
 {
     link_.OpenConverter();
+    FollowStage();
+}
+
+void ConsoleModel::FollowStage()
+{
+    if (ports_.awake != nullptr) {
+        ports_.awake->Hold(link_.Present());
+    }
 }
 
 void ConsoleModel::SendChannel(int channel)
@@ -203,6 +211,16 @@ void ConsoleModel::OnDeviceRemoval()
     }
 }
 
+// A converter that lost its connection in the sleep is a new device that the old handle no longer
+// reaches: the check of a removal's news tells the two apart, a lost converter is searched for,
+// and one found gets "I" and the faders from the search itself.
+void ConsoleModel::OnSystemResume()
+{
+    if (!closing_ && !link_.OnDeviceRemoval() && link_.Present()) {
+        SendAllChannels();
+    }
+}
+
 void ConsoleModel::OnRetryTimer()
 {
     ports_.retryTimer.Stop();
@@ -228,10 +246,13 @@ void ConsoleModel::Close()
     StopFade();
     ports_.retryTimer.Stop();
     link_.CloseConverter();
+    FollowStage();
 }
 
 void ConsoleModel::ShowCommError(const char* text, const char* caption)
 {
+    // The box may stay open for long: a converter found silent is in use behind it.
+    FollowStage();
     ports_.messages.ShowCommError(text, caption);
 }
 
@@ -243,6 +264,7 @@ void ConsoleModel::ConverterBack()
 
 void ConsoleModel::ConverterLost()
 {
+    FollowStage();
     // No box: the notice is the sign. The console works on, on screen.
     if (!closing_) {
         ports_.notice.ConverterInUseChanged();
@@ -254,6 +276,7 @@ void ConsoleModel::ConverterLost()
 void ConsoleModel::ConverterFound()
 {
     ports_.retryTimer.Stop();
+    FollowStage();
     ports_.notice.ConverterInUseChanged();
     SendAllChannels();
 }

@@ -56,6 +56,9 @@ public:
     // The platform's news that a HID interface came or went.
     void OnDeviceArrival();
     void OnDeviceRemoval();
+    // The system resumed from a sleep: the converter in use is checked as on any device news, and
+    // one that kept its connection is sent all twelve channels, since it may have lost its levels.
+    void OnSystemResume();
 
     // The console is closing: output stops at once, also in the middle of all twelve channels or
     // inside a box, and the converter is closed; the stage keeps what it has.
@@ -81,6 +84,8 @@ private:
     // Puts the recorded text back into a box that shows another.
     void Restore(int boxId, const RecordedText& recorded);
     void ScheduleSearchRetry();
+    // The machine stays awake exactly while a converter is in use.
+    void FollowStage();
 
     // ConverterListener
     void ShowCommError(const char* text, const char* caption) override;

@@ -58,6 +58,19 @@ public:
     virtual void ConverterInUseChanged() = 0;
 };
 
+// Keeping the machine awake while the stage is live. A laptop asleep on its idle timer cuts the
+// converter's USB power on most machines, and the stage goes dark; a display asleep is woken by a
+// touch, and a key pressed to wake it reaches the console. Whether anything is kept awake is the
+// platform's decision: the entry point builds the owner, or none.
+class KeepAwake {
+public:
+    virtual ~KeepAwake() = default;
+    // While `live`, neither the system nor the display sleeps on its idle timer; a sleep the user
+    // asks for (the lid, the power button, the Start menu) still happens. The same value again
+    // changes nothing.
+    virtual void Hold(bool live) = 0;
+};
+
 struct ConsolePorts {
     Faders& faders;
     BoxTexts& boxes;
@@ -66,4 +79,5 @@ struct ConsolePorts {
     MessageBoxes& messages;
     Notice& notice;
     Clock& clock;
+    KeepAwake* awake = nullptr;  // none keeps nothing awake
 };

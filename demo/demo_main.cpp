@@ -12,5 +12,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand)  // NO
     RestrictDllSearchToSystemFolder();
     SteadyClock clock;
     DemoPlatform demo(instance, clock);
-    return RunConsole(instance, showCommand, demo.Bus(), clock);
+    // A simulated converter lights no stage: nothing is kept awake.
+    return RunConsole(instance, showCommand, demo.Bus(), clock, nullptr);
 }

@@ -64,10 +64,10 @@ void WindowTimer::Stop()
 }
 
 ConsoleWindow::ConsoleWindow(HINSTANCE instance, const ApplicationStrings& strings, HidBus& bus, Clock& clock,
-                             std::optional<std::string> logPath)
+                             std::optional<std::string> logPath, KeepAwake* awake)
     : instance_(instance),
       strings_(strings),
-      model_(ConsolePorts{*this, *this, fadeTimer_, retryTimer_, *this, *this, clock}, bus, std::move(logPath))
+      model_(ConsolePorts{*this, *this, fadeTimer_, retryTimer_, *this, *this, clock, awake}, bus, std::move(logPath))
 {
 }
 
@@ -107,6 +107,14 @@ LRESULT ConsoleWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
             return 0;
         }
         break;
+    case WM_POWERBROADCAST:
+        if (wParam == PBT_APMRESUMEAUTOMATIC) {
+            model_.OnSystemResume();
+        }
+        return TRUE;
+    case WM_ENDSESSION:
+        OnEndSession(wParam != FALSE);
+        return 0;
     case WM_DESTROY:
         OnDestroy();
         return 0;
@@ -176,6 +184,17 @@ void ConsoleWindow::OnDestroy()
     model_.Close();
     deviceNotifications_.Release();
     PostQuitMessage(0);
+}
+
+// Once WM_ENDSESSION(TRUE) is answered the system may end the process at any moment, mid-fade and
+// with a code of its own: the console ends as Exit does before it answers, with Exit's code. From
+// inside a box too: nothing of the interrupted operation runs again.
+void ConsoleWindow::OnEndSession(bool ending)
+{
+    if (ending) {
+        DestroyWindow(Window());
+        ExitProcess(0);
+    }
 }
 
 void ConsoleWindow::ConverterInUseChanged()

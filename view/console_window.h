@@ -54,9 +54,10 @@ class ConsoleWindow final : public WindowObject<ConsoleWindow>,
                             private Notice {
 public:
     // `logPath` is where the converter search writes its discovery log; none when it cannot be
-    // placed. The main window's class must be registered with `strings.className`.
+    // placed. `awake` keeps the machine awake while a converter is in use; none keeps nothing
+    // awake. The main window's class must be registered with `strings.className`.
     ConsoleWindow(HINSTANCE instance, const ApplicationStrings& strings, HidBus& bus, Clock& clock,
-                  std::optional<std::string> logPath);
+                  std::optional<std::string> logPath, KeepAwake* awake = nullptr);
     // A main window still open is destroyed first, without closing the run (a test's console, or
     // one whose start failed).
     ~ConsoleWindow() override;
@@ -80,6 +81,7 @@ private:
     void OnBoxNotification(int boxId, int notificationCode);
     void OnPaint();
     void OnDestroy();
+    void OnEndSession(bool ending);
     void OnDeviceChange(WPARAM event, LPARAM data);
     // WM_ACTIVATE: true when the console gave the keyboard back to one of its controls.
     bool OnActivate(WPARAM wParam);

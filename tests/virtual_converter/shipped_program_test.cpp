@@ -280,6 +280,23 @@ TEST_F(ShippedProgram, AConverterFallingSilentInAFadeLeavesTheConsoleWorkingUnti
     EXPECT_TRUE(ErrorBoxes().empty());
 }
 
+// Told that the session ends, the console faded on until the system killed it; a call-off changes nothing.
+TEST_F(ShippedProgram, TheSessionEndingStopsAFadeAtOnceAndTheProgramEndsWithZero)
+{
+    PasteOver(ID_FADE_TIME, "2");
+    Click(ID_GO);
+    std::this_thread::sleep_for(300ms);
+    DWORD_PTR answer = 0;
+    SendMessageTimeoutA(program.window, WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 5000, &answer);
+    SendMessageTimeoutA(program.window, WM_ENDSESSION, FALSE, 0, SMTO_NORMAL, 5000, &answer);
+    EXPECT_EQ(WaitForSingleObject(program.process.hProcess, 200), static_cast<DWORD>(WAIT_TIMEOUT));
+    SendMessageTimeoutA(program.window, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 5000, &answer);
+    const std::uint32_t received = Snapshot().commandsReceived;
+    EXPECT_EQ(WaitForExit(program), 0u);
+    std::this_thread::sleep_for(200ms);
+    EXPECT_EQ(Snapshot().commandsReceived, received) << "nothing after the answer";
+}
+
 TEST_F(ShippedProgram, TheConverterUnpluggedWhileRunningMakesNoHangAndTheProgramEndsWithZero)
 {
     MoveFader(ID_SCENE_B_FIRST, 0x33);

@@ -102,7 +102,7 @@ void ConsoleTest::Start(bool withConverter)
 bool ConsoleTest::StartOn(HidBus& onBus)
 {
     console = std::make_unique<ConsoleWindow>(GetModuleHandleA(nullptr), RegisteredApplicationStrings(), onBus, clock,
-                                        DiscoveryLogPath(FindEnvironmentValue("TEMP")));
+                                        DiscoveryLogPath(FindEnvironmentValue("TEMP")), &awake);
     return console->StartApplication(SW_SHOWNORMAL);
 }
 

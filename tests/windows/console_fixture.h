@@ -17,6 +17,7 @@
 
 #include "app/run_console.h"
 #include "win32/hid_interface_class.h"
+#include "win32/thread_execution_state.h"
 #include "app/resources/resource_ids.h"
 #include "win32/top_level_windows.h"
 #include "simulator/simulated_hid_bus.h"
@@ -154,5 +155,6 @@ protected:
     TestClock clock;
     SimulatedHidBus bus;
     std::shared_ptr<SimulatedConverter> converter = std::make_shared<SimulatedConverter>(clock);
+    ThreadExecutionState awake;  // Veltrano.exe's choice: awake while a converter is in use
     std::unique_ptr<ConsoleWindow> console;
 };
