@@ -48,6 +48,7 @@ TEST(InstalledPackage, InstallsForTheUserReplacesAnEarlierInstallAndUninstallsWh
     const std::string first = local + "\\Programs\\Veltrano", folder = local + "\\Show Tools\\Veltrano";
     const std::string menu = std::getenv("APPDATA") + std::string("\\Microsoft\\Windows\\Start Menu\\Programs\\");
     std::filesystem::remove_all(local + "\\Show Tools");  // what a failed run left
+    RegDeleteTreeA(HKEY_CURRENT_USER, UNINSTALL_KEY);
 
     ASSERT_EQ(RunToItsEnd(installer, " /S"), 0u);
     EXPECT_TRUE(std::filesystem::exists(first + "\\Veltrano.exe"));
