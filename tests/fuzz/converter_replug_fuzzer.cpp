@@ -6,7 +6,8 @@
 // meanwhile, as the console's does.
 //
 // Oracle, all through the run: no "USB Comm error" box while the link holds a converter pulled
-// out, never two boxes open, one box per silence of a converter; one loss notice for each
+// out, never two boxes open, one box per silence of a converter, a converter plugged in found
+// inside the box that took in its arrival; one loss notice for each
 // converter lost, before the next one is found; at most one "found" for a converter per plug-in;
 // a search only for an arrival or a loss told since the last one (so one per news, and a second
 // round only for a converter lost in its "I").
@@ -292,8 +293,12 @@ private:
                 }
             }
         }
-        // The box's message loop takes in the news that came meanwhile.
+        // The box's message loop takes in the news that came meanwhile, and serves it at once.
         DeliverAll();
+        for (const Plugged& plugged : converters_) {
+            Require(link_.Present() || !plugged.converter->Connected() || plugged.arrivalLost,
+                    "a converter plugged in is found inside the box");
+        }
         --boxesOpen_;
     }
     void ConverterBack() override
