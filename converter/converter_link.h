@@ -3,35 +3,21 @@
 // The command channel to the converter: found and opened on the HID bus, then one operation for
 // the rest of the console: send a command text and wait for the converter's prompt.
 
-#include <chrono>
 #include <cstdint>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <variant>
 
 #include "converter/clock.h"
+#include "converter/converter_exchange.h"
 #include "converter/hid_access.h"
 
 inline constexpr std::uint16_t CONVERTER_VENDOR_ID = 0x6A5B;
 inline constexpr std::uint16_t CONVERTER_PRODUCT_ID = 0x0E42;
 
-// The longest command ("W B FF", or "c0 7f" and its CR) needs 10 bytes of output report; a reply
-// report must hold at least the header and the prompt.
-inline constexpr std::size_t MINIMUM_OUTPUT_REPORT_LENGTH = 10;
-inline constexpr std::size_t MINIMUM_INPUT_REPORT_LENGTH = 6;
-
 // A search looks again at most this often in a row while converters come and go under it.
 inline constexpr int SEARCH_ROUNDS = 4;
-
-// A write must complete within WRITE_TIMEOUT, and the whole reply must have arrived within
-// REPLY_TIMEOUT of the write. Once the converter has missed a deadline, each exchange gets
-// SILENT_EXCHANGE_BUDGET in all until a prompt arrives again, so twelve exchanges of a master
-// movement block the console for 216 ms, and with the platform's rounding of waits to whole
-// milliseconds still under 250 ms.
-inline constexpr Duration WRITE_TIMEOUT = std::chrono::milliseconds(1000);
-inline constexpr Duration REPLY_TIMEOUT = std::chrono::milliseconds(1000);
-inline constexpr Duration SILENT_EXCHANGE_BUDGET = std::chrono::milliseconds(18);
 
 inline constexpr const char* COMM_ERROR_TEXT = "USB Comm error";
 inline constexpr const char* COMM_ERROR_CAPTION = "Error";
@@ -54,34 +40,23 @@ public:
     virtual void ConverterFound() = 0;
 };
 
-// How one command went.
-enum class CommandResult {
-    NotPresent,     // no converter in use: nothing was sent
-    TooLong,        // the text does not fit an output report: nothing was sent
-    WriteFailed,    // the platform refused the report
-    WriteTimedOut,  // the report did not go out in time
-    ReadFailed,     // the report went out, but no prompt came back (the error box follows, once
-                    // per silence)
-    ReadEmpty,      // the report went out, and a read returned no bytes
-    Lost,           // the converter is gone: it was closed, the listener is told, a search follows
-    Answered,       // the report went out and the converter's prompt came back
-};
-
-// How reading one reply went.
-enum class ReplyOutcome {
-    Prompt,  // a report holding the prompt arrived
-    Failed,  // a read failed or the deadline passed
-    Empty,   // a read returned no bytes
-    Lost,    // the converter is gone: it was closed
-};
-
-// The last command that did not end with the converter's answer, and why: the first such failure
-// since the converter last answered is added to the discovery log.
-struct LinkFailure {
-    CommandResult result = CommandResult::Answered;
-    HidError platform;  // the failing platform call and its error code, when the platform failed
-};
-
+// The link's course, all of it:
+//
+//   Closed        closed for good: nothing is sent, read or searched any more
+//   NoConverter   none in use; `lostSinceSearch`: the one in use went since the last search
+//   InUse         a converter found, sized and sent "I"; its Silence:
+//                   Answering  its last exchange ended with the prompt (or it has not missed one yet)
+//                   Silent     it missed a deadline and has not answered since; no box shown yet
+//                   Told       ... and this silence's box has been shown
+//
+//   NoConverter --search finds one--> InUse (Answering)   --finds none--> NoConverter
+//   InUse --its handle no longer reaches it--> NoConverter (lostSinceSearch), the listener told
+//   Answering --a deadline missed--> Silent --the box shown--> Told
+//   Silent, Told --the prompt--> Answering, and the listener hears it is back
+//   any --CloseConverter--> Closed
+//
+// A search calls nothing outside the link: the news it gave (the box of its "I", the converter
+// found) is told once it is done, so whatever the box's message loop brings is served at once.
 class ConverterLink {
 public:
     // `logPath` is where each search writes its discovery log; none when it cannot be placed.
@@ -117,33 +92,50 @@ public:
     // listener told, and another search follows at once.
     CommandResult SendConverterCommand(std::string_view text);
 
-    bool Present() const { return present_; }
+    bool Present() const { return std::holds_alternative<InUse>(state_); }
     // The converter missed a deadline and has not answered since.
-    bool Silent() const { return silent_; }
+    bool Silent() const
+    {
+        const InUse* use = std::get_if<InUse>(&state_);
+        return use != nullptr && use->silence != Silence::Answering;
+    }
 
 private:
-    // Searches until a converter is in use, or the search was not asked for again meanwhile.
+    enum class Silence { Answering, Silent, Told };
+    struct Closed {};
+    struct NoConverter {
+        bool lostSinceSearch;  // false when made with {}
+    };
+    struct InUse {
+        CommandExchange exchange;
+        std::uint32_t serial = 0;  // which converter found since the start this is
+        Silence silence = Silence::Answering;
+        bool identified = false;     // it has answered its "I"
+        bool failureLogged = false;  // its last failure went to the discovery log; the next one goes once it answered
+        bool resendOwed = false;     // it answered again, and the listener has not heard yet
+    };
+    // What an exchange, or the news of a device, gave the listener reason to hear.
+    struct News {
+        CommandResult result = CommandResult::NotPresent;
+        bool lost = false;
+        bool box = false;
+        bool found = false;
+        std::uint32_t serial = 0;  // of the converter the news is about
+    };
+
+    InUse* Converter() { return std::get_if<InUse>(&state_); }
+    // While no converter is in use: finds one, sizes it and sends it "I" without calling out of
+    // the link, so that no search ever runs inside another, and then tells what that gave. Looks
+    // again (up to SEARCH_ROUNDS in all) while the converter it found is lost in its "I".
     void Search(bool tellFound);
-    // Finds the converter and sizes it; the search's log is closed before anything is sent.
-    bool FindAndSize();
-    CommandResult Exchange(std::string_view text);
-    // Reads input reports until one holds the prompt or `deadline` passes.
-    ReplyOutcome ReadConverterReply(TimePoint deadline);
-    CommandResult Failed(CommandResult result);
-    void LogFailure();
-    // After a failed read or write: does the handle still reach a device on the bus? If not, the
-    // converter is lost.
-    bool LostFromTheBus();
-    bool DeviceGone();
+    void SearchIfLost();
+    bool Find();
+    News Exchange(std::string_view text);
     // Outside an exchange: a converter in use that is gone is lost, and the listener told at once.
     bool LoseIfGone();
-    // Closes the handle and forgets the exchange's news; Lose also remembers the loss.
-    void Drop();
-    void Lose();
-    // Tells the listener what the exchange that has just let go of the device gave reason for.
-    void AfterExchange();
-    void DiscardStaleInput(TimePoint until);
-    void NoteAnswered();
+    void LogFailure(const ExchangeReport& report);
+    // The one place the listener hears from the link.
+    void Tell(const News& news);
     void ShowCommError();
 
     HidBus& bus_;
@@ -151,32 +143,7 @@ private:
     ConverterListener& listener_;
     std::optional<std::string> logPath_;
 
-    std::unique_ptr<HidDevice> handle_;
-    bool present_ = false;
-    std::uint16_t inReportLength_ = 0;   // includes the report-ID byte
-    std::uint16_t outReportLength_ = 0;  // includes the report-ID byte
-    std::unique_ptr<std::uint8_t[]> outReport_;
-    std::unique_ptr<std::uint8_t[]> inReport_;
-
-    // A search is under way; another was asked for meanwhile.
-    bool searching_ = false;
-    bool searchAsked_ = false;
-    // Closed for good: nothing is searched any more.
-    bool closed_ = false;
-    // The converter was lost since the last search: the news of a removal searches again.
-    bool lostSinceSearch_ = false;
-
-    bool silent_ = false;
-    // The converter in use has answered its "I".
-    bool identified_ = false;
-    // What the exchange gave reason for, told to the listener once it is done.
-    bool lossPending_ = false;
-    bool boxPending_ = false;
-    bool resendPending_ = false;
+    std::variant<NoConverter, InUse, Closed> state_;
+    std::uint32_t convertersFound_ = 0;
     bool errorBoxOpen_ = false;
-    // The error box was shown in this silence: it is not shown again until the converter answers.
-    bool boxShownInSilence_ = false;
-    LinkFailure lastFailure_;
-    // The last failure has gone to the discovery log; the next one goes once it has answered.
-    bool failureLogged_ = false;
 };

@@ -41,7 +41,8 @@ const char* FindEnvironmentValue(const char* name)
 
 std::optional<std::string> DiscoveryLogPath(const char* tempValue)
 {
-    if (tempValue == nullptr) {
+    // An empty TEMP would put the log at the root of the current drive.
+    if (tempValue == nullptr || *tempValue == '\0') {
         return std::nullopt;
     }
     std::string path = std::string(tempValue) + DISCOVERY_LOG_FILE_NAME;

@@ -35,7 +35,7 @@ private:
 // converter found by that search.
 void AppendToDiscoveryLog(const std::optional<std::string>& path, const char* text);
 
-// The log's path for a TEMP value, or nothing when TEMP is unset or the path does not fit.
+// The log's path for a TEMP value, or nothing when TEMP is unset or empty, or the path does not fit.
 std::optional<std::string> DiscoveryLogPath(const char* tempValue);
 
 // Value of an environment variable, its name matched without regard to letter case.

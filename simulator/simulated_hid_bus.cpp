@@ -1,5 +1,7 @@
 #include "simulator/simulated_hid_bus.h"
 
+#include <algorithm>
+
 #include "converter/converter_link.h"
 
 namespace {
@@ -8,13 +10,14 @@ constexpr std::uint32_t DETAIL_RECORD_FIXED_PART = 8;
 
 class SimulatedHandle final : public HidDevice {
 public:
-    SimulatedHandle(const SimulatedInterface& device, std::string path, std::shared_ptr<int> handlesOpen)
-        : device_(device), path_(std::move(path)), handlesOpen_(std::move(handlesOpen)),
+    using Handles = std::vector<const HidDevice*>;
+    SimulatedHandle(const SimulatedInterface& device, std::string path, std::shared_ptr<Handles> handles)
+        : device_(device), path_(std::move(path)), handles_(std::move(handles)),
           connection_(device.converter ? device.converter->Connection() : 0)
     {
-        ++*handlesOpen_;
+        handles_->push_back(this);
     }
-    ~SimulatedHandle() override { --*handlesOpen_; }
+    ~SimulatedHandle() override { handles_->erase(std::find(handles_->begin(), handles_->end(), this)); }
     SimulatedHandle(const SimulatedHandle&) = delete;
     SimulatedHandle& operator=(const SimulatedHandle&) = delete;
 
@@ -54,6 +57,8 @@ public:
 
     const std::string& Path() const override { return path_; }
 
+    bool Astray() const { return device_.converter && !Reachable(); }
+
     HidError LastError() const override { return lastError_; }
 
     void FlushInput() override
@@ -82,7 +87,7 @@ private:
 
     SimulatedInterface device_;
     std::string path_;
-    std::shared_ptr<int> handlesOpen_;
+    std::shared_ptr<Handles> handles_;
     std::uint32_t connection_;
     HidError lastError_;
 };
@@ -123,6 +128,9 @@ const SimulatedInterface* SimulatedHidBus::At(std::uint32_t index, std::uint32_t
 
 bool SimulatedHidBus::OpenInterfaceList()
 {
+    if (onSearch) {
+        onSearch();
+    }
     if (listFails) {
         return false;
     }
@@ -199,10 +207,17 @@ std::unique_ptr<HidDevice> SimulatedHidBus::OpenDevice(const std::string& device
             return nullptr;
         }
         ++devicesOpened_;
-        return std::make_unique<SimulatedHandle>(device, devicePath, handlesOpen_);
+        return std::make_unique<SimulatedHandle>(device, devicePath, handles_);
     }
     error = 2;  // the file was not found
     return nullptr;
+}
+
+int SimulatedHidBus::HandlesAstray() const
+{
+    return static_cast<int>(std::count_if(handles_->begin(), handles_->end(), [](const HidDevice* handle) {
+        return static_cast<const SimulatedHandle*>(handle)->Astray();
+    }));
 }
 
 bool SimulatedHidBus::InterfacePresent(const std::string& devicePath)

@@ -41,7 +41,9 @@ public:
 
     // Bookkeeping the tests look at.
     int ListsOpen() const { return listsOpen_; }
-    int HandlesOpen() const { return *handlesOpen_; }
+    int HandlesOpen() const { return static_cast<int>(handles_->size()); }
+    // Open handles of converters pulled out since they were opened.
+    int HandlesAstray() const;
     int DevicesOpened() const { return devicesOpened_; }
 
     // The device path of the interface at this place in `interfaces`.
@@ -66,6 +68,8 @@ public:
     // window that registered for device notifications. It is called once the change is done, so
     // that a search it starts sees the bus as it now is.
     std::function<void(bool arrived, const std::string& devicePath)> onDeviceChange;
+    // Called when a search opens the list of interfaces.
+    std::function<void()> onSearch;
 
 private:
     // The place in `interfaces` of this converter.
@@ -76,7 +80,7 @@ private:
 
     int listsOpen_ = 0;
     int devicesOpened_ = 0;
-    std::shared_ptr<int> handlesOpen_ = std::make_shared<int>(0);
+    std::shared_ptr<std::vector<const HidDevice*>> handles_ = std::make_shared<std::vector<const HidDevice*>>();
 };
 
 // A bus with one other HID device at index 0 and the converter at index 1.

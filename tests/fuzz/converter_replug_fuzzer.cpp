@@ -5,12 +5,17 @@
 // finds a converter again or one answers again. A box's message loop delivers the news queued
 // meanwhile, as the console's does.
 //
-// Oracle, once the events have settled (every converter answering, the news queued so far
-// delivered in order, a lost arrival told after all, then a fader moved): a
-// converter is in use exactly when one is plugged in; since it was last plugged in, the one in
-// use has received "I" and, after it, every channel at the faders' level (the one in at the start
-// only "I", as it holds the faders' zeros); it holds the faders' levels; the link holds one
-// handle, or none.
+// Oracle, all through the run: no "USB Comm error" box while the link holds a converter pulled
+// out, never two boxes open, one box per silence of a converter, a converter plugged in found
+// inside the box that took in its arrival; one loss notice for each
+// converter lost, before the next one is found; at most one "found" for a converter per plug-in;
+// a search only for an arrival or a loss told since the last one (so one per news, and a second
+// round only for a converter lost in its "I").
+// Once the events have settled (every converter answering, the news queued so far delivered in
+// order, a lost arrival told after all, then a fader moved): a converter is in use exactly when
+// one is plugged in; since it was last plugged in, the one in use has received "I" and, after it,
+// every channel at the faders' level (the one in at the start only "I", as it holds the faders'
+// zeros); it holds the faders' levels; the link holds one handle, or none.
 //
 // Input: events, a byte each and the bytes it takes, until the input ends (at most MAX_EVENTS):
 //   0  a fader moves: channel (byte % 12), level (byte)
@@ -19,8 +24,8 @@
 //   5  the oldest news is delivered                      6  the newest news is delivered first
 //   7  the oldest news is delivered twice                8  the oldest news is lost
 //   9  the next command a converter (byte & 1) takes pulls it out between the write and the
-//      read; bit 1 of the same byte: plugged in again at once, under the same path; bit 2
-//      instead: the converter is pulled out and plugged in again while the next error box is open
+//      read, or with bit 2 of the same byte the next error box does; bit 1: plugged in again at
+//      once, under the same path
 
 #include <algorithm>
 #include <array>
@@ -61,6 +66,8 @@ struct Plugged {
     bool replugInNextBox = false;
     // Its last arrival was never told: the platform's word is taken to come after all.
     bool arrivalLost = false;
+    bool foundSincePlugIn = false;
+    int boxesInSilence = 0;  // since it last answered
 };
 
 class ReplugRun final : public ConverterListener {
@@ -78,9 +85,13 @@ public:
         bus_.onDeviceChange = [this](bool arrived, const std::string& path) {
             news_.push_back({arrived, path == SimulatedHidBus::DevicePath(1) ? 0u : 1u});
         };
+        bus_.onSearch = [this] {
+            Require(std::exchange(searchOwed_, false), "a search only for an arrival or a loss told since the last");
+        };
         bus_.Unplug(*converters_[1].converter);  // the spare is not in at first
         news_.clear();
         link_.OpenConverter();
+        Observe();
         Require(link_.Present(), "the converter plugged in at the start is found");
     }
 
@@ -137,6 +148,7 @@ public:
             break;
         }
         }
+        Observe();
     }
 
     void SettleAndCheck()
@@ -174,6 +186,8 @@ private:
         if (!plugged.converter->Connected()) {
             plugged.takenSincePlugIn.clear();
             plugged.pluggedInSinceStart = true;
+            plugged.foundSincePlugIn = false;
+            plugged.boxesInSilence = 0;
             bus_.PlugIn(*plugged.converter);
         }
     }
@@ -184,7 +198,10 @@ private:
         const ConverterExchange& exchange = plugged.converter->History().back();
         if (!exchange.reply.empty()) {
             plugged.takenSincePlugIn.push_back(exchange.command);
+            plugged.boxesInSilence = 0;
         }
+        lastTaker_ = which;
+        Observe();
         if (plugged.dropOnNextCommand) {
             plugged.dropOnNextCommand = false;
             bus_.Unplug(*plugged.converter);
@@ -231,10 +248,22 @@ private:
     {
         if (news.arrived) {
             converters_[news.which].arrivalLost = false;
+            searchOwed_ = true;
             link_.OnDeviceArrival();
         } else {
             link_.OnDeviceRemoval();
         }
+        Observe();
+    }
+
+    // With a converter in use no search is owed; without one, the one seen before was told lost.
+    void Observe()
+    {
+        if (link_.Present()) {
+            inUseSeen_ = true;
+            searchOwed_ = false;
+        }
+        Require(link_.Present() || !inUseSeen_, "a converter lost is told lost");
     }
 
     void SendChannel(int channel)
@@ -251,24 +280,54 @@ private:
 
     void ShowCommError(const char*, const char*) override
     {
+        Require(bus_.HandlesAstray() == 0, "no box for a converter pulled out");
+        Require(boxesOpen_ == 0, "never two boxes open");
+        Require(++converters_[lastTaker_].boxesInSilence == 1, "one box per silence");
+        Observe();
+        ++boxesOpen_;
         for (Plugged& plugged : converters_) {
             if (std::exchange(plugged.replugInNextBox, false)) {
                 bus_.Unplug(*plugged.converter);
-                PlugIn(plugged);
+                if (plugged.comeBackAtOnce) {
+                    PlugIn(plugged);
+                }
             }
         }
-        // The box's message loop takes in the news that came meanwhile.
+        // The box's message loop takes in the news that came meanwhile, and serves it at once.
         DeliverAll();
+        for (const Plugged& plugged : converters_) {
+            Require(link_.Present() || !plugged.converter->Connected() || plugged.arrivalLost,
+                    "a converter plugged in is found inside the box");
+        }
+        --boxesOpen_;
     }
-    void ConverterBack() override { SendAllChannels(); }
-    void ConverterLost() override {}
-    void ConverterFound() override { SendAllChannels(); }
+    void ConverterBack() override
+    {
+        Observe();
+        SendAllChannels();
+    }
+    void ConverterLost() override
+    {
+        Require(!link_.Present() && std::exchange(inUseSeen_, false), "one loss notice for each converter lost");
+        searchOwed_ = true;
+    }
+    void ConverterFound() override
+    {
+        Observe();
+        Require(!std::exchange(converters_[lastTaker_].foundSincePlugIn, true), "one \"found\" per plug-in");
+        SendAllChannels();
+    }
 
     ManualClock clock_;
     SimulatedHidBus bus_;
     std::array<Plugged, 2> converters_;
     std::deque<News> news_;
     std::array<std::uint8_t, CONVERTER_CHANNEL_COUNT> faders_{};
+    // The course so far.
+    bool searchOwed_ = true;     // an arrival delivered or a loss told, and no search since
+    bool inUseSeen_ = false;     // a converter seen in use, and not told lost since
+    int boxesOpen_ = 0;
+    std::size_t lastTaker_ = 0;  // the converter that took the latest command
     ConverterLink link_{bus_, clock_, *this, std::nullopt};
 };
 

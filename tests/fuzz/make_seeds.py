@@ -220,13 +220,18 @@ def replug_seeds():
         "replugged_news_first": bytes([MOVE, 1, 0x40, PULL, FIRST, PLUG, FIRST, NEWS, NEWS, MOVE, 2, 0x50]),
         "replugged_news_out_of_order": bytes([MOVE, 1, 0x40, PULL, FIRST, PLUG, FIRST, NEWEST, NEWEST, MOVE, 2, 0x50]),
         "replugged_news_lost": bytes([PULL, FIRST, PLUG, FIRST, LOST, LOST, MOVE, 5, 0x10]),
+        # The arrival is told once the converter went again: its search finds none, once.
+        "arrival_told_after_it_went_again": bytes([PULL, FIRST, NEWS, PLUG, FIRST, PULL, FIRST, NEWS, NEWS]),
         "spare_takes_over": bytes([PLUG, SPARE, NEWS, MOVE, 0, 0x20, PULL, FIRST, NEWS, MOVE, 6, 0x60]),
         "spare_news_twice": bytes([PLUG, SPARE, TWICE, PULL, FIRST, TWICE, MOVE, 6, 0x60]),
         "silent_then_replugged": bytes([SILENT, FIRST, MOVE, 0, 1, PULL, FIRST, PLUG, FIRST, ANSWER, FIRST, NEWS,
                                         MOVE, 1, 2]),
         # Found silent again: its "I" opens the box, and inside the box it is pulled out and back.
-        "replugged_inside_the_box_of_its_search": bytes([PULL, FIRST, NEWS, SILENT, FIRST, PULL_IN_EXCHANGE, FIRST | 4,
-                                                         PLUG, FIRST, NEWS]),
+        "replugged_inside_the_box_of_its_search": bytes([PULL, FIRST, NEWS, SILENT, FIRST, PULL_IN_EXCHANGE,
+                                                         FIRST | 4 | 2, PLUG, FIRST, NEWS]),
+        # Pulled out for good inside that box: the search in the box finds none, and none follows.
+        "pulled_out_inside_the_box_of_its_search": bytes([PULL, FIRST, NEWS, SILENT, FIRST, PULL_IN_EXCHANGE, FIRST | 4,
+                                                          PLUG, FIRST, NEWS, NEWS]),
         "silent_from_the_start": bytes([PULL, FIRST, NEWS, SILENT, FIRST, PLUG, FIRST, NEWS, MOVE, 0, 7, ANSWER,
                                         FIRST, MOVE, 1, 8]),
     }

@@ -64,7 +64,8 @@ bool OwnPayloadHasPrompt(const InputReport& report)
     return false;
 }
 
-using Outcome = ReplyOutcome;
+// How reading one reply ends.
+enum class Outcome { Prompt, Failed, Empty };
 
 // What the link should have done so far, and where it should stand.
 struct Model {

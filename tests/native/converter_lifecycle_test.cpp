@@ -106,7 +106,7 @@ TEST_F(ConverterLifecycle, ASilentConverterIsNotALostOne)
     EXPECT_EQ(listener.boxes.size(), 1u);
 }
 
-TEST_F(ConverterLifecycle, ReplacedInsideTheBoxOfItsFirstCommandItIsFoundAgainWhenTheBoxCloses)
+TEST_F(ConverterLifecycle, ReplacedInsideTheBoxOfItsFirstCommandItIsFoundAgainWithTheBoxOpen)
 {
     // Silent at start-up: its "I" opens the box, and the operator replugs it meanwhile.
     converter->faults.silent = true;
@@ -118,6 +118,7 @@ TEST_F(ConverterLifecycle, ReplacedInsideTheBoxOfItsFirstCommandItIsFoundAgainWh
         bus.Unplug(*converter);
         converter->ClearHistory();
         bus.PlugIn(*converter);
+        EXPECT_EQ(listener.foundCount, 1) << "served at once, inside the box";
     };
     link.OpenConverter();
     EXPECT_TRUE(link.Present());

@@ -18,6 +18,7 @@ TEST(DiscoveryLogPath, AppendsTheFileNameBehindABackslash)
 TEST(DiscoveryLogPath, NeedsTemp)
 {
     EXPECT_FALSE(DiscoveryLogPath(nullptr).has_value());
+    EXPECT_FALSE(DiscoveryLogPath("").has_value()) << "not the root of the current drive";
 }
 
 TEST(DiscoveryLogPath, MustFitInto256BytesWithItsTerminator)

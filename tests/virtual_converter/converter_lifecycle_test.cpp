@@ -234,6 +234,35 @@ TEST_F(ConverterComesAndGoes, ReplugWhileTheConsoleIsBusyIsFoundAgainUnderTheSam
     EXPECT_TRUE(WaitFor([&] { return console.NoticeStrip() == Strip::Empty; }, 1s)) << "the notice is gone";
 }
 
+// Silent at the start, the converter's "I" opens the box; with the box still open the operator
+// moves faders and plugs the converter in again, answering now: it is served at once, as inside
+// any other box.
+TEST_F(ConverterComesAndGoes, ReplugWhileTheStartUpBoxIsOpenIsServedAtOnce)
+{
+    ASSERT_TRUE(control.Open());
+    ASSERT_TRUE(control.Reset());
+    ASSERT_TRUE(control.SetFault({ReplyShape::Silent, 0, 0, 1}));
+    ASSERT_TRUE(console.Start());
+    ASSERT_TRUE(WaitFor([&] { return console.ErrorBoxes().size() == 1; }, 3s)) << "the box of its \"I\"";
+    for (int i = 0; i < VC_CHANNELS; ++i) {
+        console.MoveFader(ID_SCENE_A_FIRST + i, 0x20 + 13 * i);
+    }
+    console.MoveFader(ID_MASTER, 255);
+    const Levels expected = console.StageLevels();
+    ASSERT_NE(expected, Levels{});
+
+    control.Close();
+    std::string error;
+    ASSERT_TRUE(RemoveVirtualConverter(error)) << error;
+    const double arrival = PlugInAndAwait(expected);
+    ASSERT_GE(arrival, 0.0);
+    std::printf("plugged in again inside the start-up box: %.0f ms later all twelve levels were on the device\n",
+                arrival * 1000);
+    EXPECT_LT(arrival, 1.0);
+    EXPECT_EQ(control.RecentCommands(16), ShippedConsole::Greeting(expected)) << "\"I\" first, then the channels";
+    EXPECT_EQ(console.ErrorBoxes().size(), 1u) << "the box is still open";
+}
+
 TEST_F(ConverterComesAndGoes, ASecondVeltranoEndsAtOnceEvenWithTheFirstHeldAndBringsItBackOnceItRuns)
 {
     ASSERT_TRUE(control.Open());
