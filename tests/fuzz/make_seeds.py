@@ -284,6 +284,9 @@ def console_seeds():
         + bytes([SAVE, LEAVE]) + text(PRESET_TEXT, PASTE, b"27") + bytes([SAVE]),
         "rejected_preset_with_events_inside_its_box": text(PRESET_TEXT, SET, b"12") + text(PRESET_TEXT, TYPE, b"8")
         + box(text(PRESET_TEXT, SET, b"99"), text(FADE_TEXT, SET, b"9"), bytes([SAVE])) + bytes([SAVE]),
+        # A fade tick inside "Invalid Preset" finds the converter silent.
+        "converter_silent_inside_invalid_preset": text(FADE_TEXT, SET, b"2") + bytes([GO]) + text(PRESET_TEXT, SET, b"200")
+        + box(bytes([SILENT]), bytes([TICK, 3])),
         "silent_converter_and_its_box": bytes([SILENT]) + fader(THUMB_TRACK, A1 + 3, 0x55)
         + box(fader(THUMB_TRACK, MASTER, 0x80), bytes([ANSWER]), text(PRESET_TEXT, SET, b"0"))
         + fader(LINE_UP, B1, 0x11) + bytes([ANSWER]) + fader(THUMB_TRACK, A1, 0x22),
