@@ -132,7 +132,7 @@ void ConsoleModel::OnBoxUpdate(int boxId)
 // full box refused, a refused paste) starts nothing: only Enter and GO start the fade.
 void ConsoleModel::OnFadeTimeBox()
 {
-    if (presetBoxOpen_) {
+    if (openBox_ == OpenBox::InvalidPreset) {
         Restore(ID_FADE_TIME, recordedFadeText_);
         return;
     }
@@ -141,7 +141,7 @@ void ConsoleModel::OnFadeTimeBox()
 
 void ConsoleModel::OnPresetBox()
 {
-    if (presetBoxOpen_) {
+    if (openBox_ == OpenBox::InvalidPreset) {
         // Typed or put in by another program while the box of a bad preset is open: whatever way
         // it came, the preset box keeps the last good preset until the operator has closed it.
         Restore(ID_PRESET, recordedPresetText_);
@@ -158,9 +158,14 @@ void ConsoleModel::OnPresetBox()
         // The good text is back before the box opens. Restoring it may raise another update, which
         // finds the recorded text; so does the loss of focus to the box.
         Restore(ID_PRESET, recordedPresetText_);
-        presetBoxOpen_ = true;
+        if (openBox_ == OpenBox::CommError) {
+            // The error box has no owner, so the panel takes keys meanwhile: the refusal is heard.
+            ports_.messages.Refuse();
+            break;
+        }
+        openBox_ = OpenBox::InvalidPreset;
         ports_.messages.ShowInvalidPreset(INVALID_PRESET_TEXT, INVALID_PRESET_CAPTION);
-        presetBoxOpen_ = false;
+        openBox_ = OpenBox::None;
         break;
     }
 }
@@ -177,7 +182,7 @@ void ConsoleModel::Restore(int boxId, const RecordedText& recorded)
     if (SameText(ports_.boxes.Read(boxId).data(), recorded)) {
         return;
     }
-    if (presetBoxOpen_) {
+    if (openBox_ == OpenBox::InvalidPreset) {
         ports_.messages.Refuse();
     }
     ports_.boxes.Show(boxId, recorded.data());
@@ -249,11 +254,18 @@ void ConsoleModel::Close()
     FollowStage();
 }
 
+// Fade ticks and the converter's news run inside "Invalid Preset": a read failing there opens no
+// box on top of it, as one failing inside the error box opens none.
 void ConsoleModel::ShowCommError(const char* text, const char* caption)
 {
+    if (openBox_ != OpenBox::None) {
+        return;
+    }
     // The box may stay open for long: a converter found silent is in use behind it.
     FollowStage();
+    openBox_ = OpenBox::CommError;
     ports_.messages.ShowCommError(text, caption);
+    openBox_ = OpenBox::None;
 }
 
 void ConsoleModel::ConverterBack()

@@ -69,7 +69,7 @@ public:
     bool Fading() const { return fading_; }
     // Whether a text from outside may go into a box: not while "Invalid Preset" is open, since the
     // operator has a bad preset to acknowledge first.
-    bool BoxesTakeText() const { return !presetBoxOpen_; }
+    bool BoxesTakeText() const { return openBox_ != OpenBox::InvalidPreset; }
     const RecordedText& RecordedPreset() const { return recordedPresetText_; }
     const CrossfadeState& Crossfade() const { return fade_; }
     const ConverterLink& Link() const { return link_; }
@@ -100,8 +100,9 @@ private:
     // The fade-time box's text as last seen, and the last accepted preset.
     RecordedText recordedFadeText_{};
     RecordedText recordedPresetText_{};
-    // The "Invalid Preset" box is open: one at a time, and the boxes keep their texts meanwhile.
-    bool presetBoxOpen_ = false;
+    // The box open, one at a time. While "Invalid Preset" is open the boxes keep their texts.
+    enum class OpenBox { None, InvalidPreset, CommError };
+    OpenBox openBox_ = OpenBox::None;
     // The retries of the search after the last arrival: how many are done, and when it came.
     std::size_t searchRetriesDone_ = 0;
     TimePoint lastArrival_{};

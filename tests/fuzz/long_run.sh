@@ -15,7 +15,8 @@ seconds=${1:-600}
 shift || true
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-    targets=(reply_reading_fuzzer converter_search_fuzzer command_framing_fuzzer fade_time_fuzzer preset_text_fuzzer)
+    targets=(reply_reading_fuzzer converter_search_fuzzer command_framing_fuzzer fade_time_fuzzer preset_text_fuzzer
+             converter_replug_fuzzer console_model_fuzzer)
 fi
 out=${VELTRANO_FUZZ_OUT:-/tmp/veltrano-fuzz}
 

@@ -237,6 +237,80 @@ def replug_seeds():
     }
 
 
+# --- console_model_fuzzer ----------------------------------------------------------------------
+
+(FADER, GO, FADE_TEXT, PRESET_TEXT, LEAVE, SAVE, TICK, RETRY, SILENT, ANSWER, SHAPE, PULL, PLUG, NEWS,
+ CLOSE) = range(15)
+LINE_UP, LINE_DOWN, PAGE_UP, PAGE_DOWN, THUMB_POSITION, THUMB_TRACK, TOP, BOTTOM, END = range(9)
+MASTER, A1, B1 = 0, 1, 13
+TYPE, PASTE, SET = range(3)
+OLDEST, NEWEST_FIRST, OLDEST_TWICE, OLDEST_LOST = range(4)
+ONE_REPORT, SEVERAL_REPORTS, SPLIT_PROMPT, NO_PROMPT, LENGTH_TOO_LARGE, LENGTH_NEGATIVE = range(6)
+
+
+def fader(code, which, level):
+    return bytes([FADER, code, which, level])
+
+
+def control(code, control_id, level):
+    """A scroll notification from any control ID."""
+    return bytes([FADER, code, 25]) + struct.pack("<H", control_id) + bytes([level])
+
+
+def text(event, how, value):
+    return bytes([event, how, len(value)]) + value
+
+
+def box(*events):
+    """The byte a box takes when it opens, and the events run inside it."""
+    return bytes([len(events)]) + b"".join(events)
+
+
+def shape(reply_shape, latency=0):
+    return bytes([SHAPE, reply_shape + 6 * latency])
+
+
+def console_seeds():
+    scenes = b"".join(fader(THUMB_TRACK, A1 + i, 0x10 * i + 0x20) + fader(LINE_UP, B1 + i, 0xF0 - 0x10 * i)
+                      for i in range(12))
+    return {
+        "every_scroll_code": b"".join(fader(code, which, 0x40 + code) for code in range(10)
+                                      for which in (MASTER, A1 + code, B1 + code)),
+        "controls_that_are_no_faders": control(THUMB_TRACK, 0, 9) + control(LINE_UP, 1003, 9)
+        + control(THUMB_TRACK, 2013, 9) + control(PAGE_UP, 3013, 9) + control(LINE_DOWN, 3000, 9),
+        "timed_fade_to_its_end": scenes + text(FADE_TEXT, SET, b"2") + bytes([GO, TICK, 10, TICK, 60, TICK, 70, TICK, 1]),
+        "go_from_either_half": fader(THUMB_TRACK, MASTER, 127) + bytes([GO]) + fader(THUMB_TRACK, MASTER, 128)
+        + bytes([GO]) + text(FADE_TEXT, SET, b"1") + fader(THUMB_TRACK, MASTER, 128) + bytes([GO, TICK, 30]),
+        "go_during_a_fade": text(FADE_TEXT, SET, b"4") + bytes([GO, TICK, 60, GO, TICK, 100])
+        + text(FADE_TEXT, SET, b"0") + bytes([GO, TICK, 1]),
+        "fade_time_typed_and_kept": text(FADE_TEXT, SET, b"") + text(FADE_TEXT, TYPE, b"1") + text(FADE_TEXT, PASTE, b".5")
+        + text(FADE_TEXT, TYPE, b"") + bytes([GO]) + text(FADE_TEXT, SET, b"abc") + bytes([GO, TICK, 120]),
+        "presets_accepted_and_saved": text(PRESET_TEXT, SET, b"007") + bytes([SAVE]) + text(PRESET_TEXT, SET, b"")
+        + bytes([SAVE, LEAVE]) + text(PRESET_TEXT, PASTE, b"27") + bytes([SAVE]),
+        "rejected_preset_with_events_inside_its_box": text(PRESET_TEXT, SET, b"12") + text(PRESET_TEXT, TYPE, b"8")
+        + box(text(PRESET_TEXT, SET, b"99"), text(FADE_TEXT, SET, b"9"), bytes([SAVE])) + bytes([SAVE]),
+        # A fade tick inside "Invalid Preset" finds the converter silent.
+        "converter_silent_inside_invalid_preset": text(FADE_TEXT, SET, b"2") + bytes([GO]) + text(PRESET_TEXT, SET, b"200")
+        + box(bytes([SILENT]), bytes([TICK, 3])),
+        "silent_converter_and_its_box": bytes([SILENT]) + fader(THUMB_TRACK, A1 + 3, 0x55)
+        + box(fader(THUMB_TRACK, MASTER, 0x80), bytes([ANSWER]), text(PRESET_TEXT, SET, b"0"))
+        + fader(LINE_UP, B1, 0x11) + bytes([ANSWER]) + fader(THUMB_TRACK, A1, 0x22),
+        "reply_shapes": b"".join(shape(s, latency) + fader(THUMB_TRACK, A1 + s, 0x30 + s) + box()
+                                 for s in range(6) for latency in range(3)),
+        "pulled_out_moved_and_found_again": bytes([PULL, NEWS, OLDEST]) + fader(THUMB_TRACK, A1 + 2, 0x70)
+        + fader(PAGE_DOWN, MASTER, 0xC0) + bytes([PLUG, NEWS, OLDEST]) + fader(THUMB_TRACK, B1 + 5, 0x05),
+        "replugged_unnoticed_then_saved": fader(THUMB_TRACK, A1, 0x33) + bytes([PULL, PLUG, SAVE, NEWS, OLDEST_LOST,
+                                                                               NEWS, OLDEST]),
+        "news_reordered_and_doubled": bytes([PULL, PLUG, NEWS, NEWEST_FIRST, NEWS, OLDEST_TWICE]) + fader(LINE_UP, A1, 1)
+        + bytes([PULL, NEWS, OLDEST_TWICE, PLUG, NEWS, OLDEST_LOST]),
+        # Announced while it was out again: the retries find it.
+        "found_by_the_search_retries": bytes([PULL, NEWS, OLDEST, PLUG, PULL, NEWS, OLDEST, NEWS, OLDEST_LOST,
+                                              RETRY, PLUG, NEWS, OLDEST_LOST, RETRY]),
+        "closed_inside_a_box": bytes([SILENT]) + text(FADE_TEXT, SET, b"2") + bytes([GO]) + box(bytes([CLOSE]))
+        + bytes([ANSWER, GO, SAVE, TICK, 5]) + fader(THUMB_TRACK, MASTER, 9) + bytes([PLUG, NEWS, OLDEST]),
+    }
+
+
 def main():
     write("reply_reading_fuzzer", reply_seeds())
     write("command_framing_fuzzer", framing_seeds())
@@ -244,6 +318,7 @@ def main():
     write("preset_text_fuzzer", preset_seeds())
     write("converter_search_fuzzer", search_seeds())
     write("converter_replug_fuzzer", replug_seeds())
+    write("console_model_fuzzer", console_seeds())
 
 
 if __name__ == "__main__":
