@@ -27,7 +27,7 @@ protected:
     NotedLink link{bus, clock, listener, temp.LogPath()};
 };
 
-TEST_F(ConverterLifecycle, UnpluggedInAnExchangeItIsLostWithoutABoxAndFoundAgainWhenPluggedIn)
+TEST_F(ConverterLifecycle, UnpluggedInAnExchangeItIsLostWithoutAFailedReadAndFoundAgainWhenPluggedIn)
 {
     link.OpenConverter();
     ASSERT_TRUE(link.Present());

@@ -49,7 +49,7 @@ TEST_F(VirtualConverterRemoval, WritesFailAtOnceWhenTheDeviceIsGone)
         EXPECT_FALSE(sent);
         EXPECT_TRUE(TookLessThan(took, WRITE_TIMEOUT / 2)) << "the write failed rather than running into its deadline";
     }
-    EXPECT_TRUE(hookCalls.empty()) << "a failed write shows no box";
+    EXPECT_TRUE(hookCalls.empty()) << "a failed write is no failed read";
     EXPECT_EQ(listener.lostCount, 1) << "the first failed write found the converter gone";
     EXPECT_FALSE(link->Present());
 }
@@ -84,7 +84,7 @@ TEST_F(VirtualConverterRemoval, AReplyAwaitedWhenTheDeviceGoesEndsBeforeItsDeadl
     EXPECT_EQ(result, CommandResult::Lost) << "the write went out; the read failed with the device";
     EXPECT_TRUE(TookAtLeast(took, 200ms));
     EXPECT_TRUE(TookLessThan(took, REPLY_TIMEOUT)) << "the pending read failed with the device";
-    EXPECT_TRUE(hookCalls.empty()) << "the notice, not the box, tells of a loss";
+    EXPECT_TRUE(hookCalls.empty()) << "a loss, not a failed read";
     EXPECT_EQ(listener.lostCount, 1);
     EXPECT_FALSE(link->Present());
     EXPECT_EQ(Send(LevelCommand(0, 0x31)), CommandResult::NotPresent);
