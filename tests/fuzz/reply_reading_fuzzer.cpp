@@ -167,9 +167,9 @@ public:
         CheckState();
         if (news.silenceBegan && !boxOpen_ && !boxReplies_.empty()) {
             // A crossfade tick arriving through the message loop of the box the silence opened.
-            const std::vector<InputReport>& reply = boxReplies_[boxTurn_++ % boxReplies_.size()];
+            const std::vector<InputReport>& boxReply = boxReplies_[boxTurn_++ % boxReplies_.size()];
             boxOpen_ = true;
-            Send(reply);
+            Send(boxReply);
             boxOpen_ = false;
         }
     }
