@@ -1,6 +1,6 @@
 #include "app/run_console.h"
 
-#include "app/resources/resource_ids.h"
+#include "win32/resource_ids.h"
 #include "converter/discovery_log.h"
 
 ApplicationStrings LoadApplicationStrings(HINSTANCE instance)

@@ -16,9 +16,6 @@
 #include "converter/hid_access.h"
 #include "mixing/crossfade_math.h"
 
-inline constexpr const char* INITIAL_FADE_TEXT = "0.0";
-inline constexpr const char* INITIAL_PRESET_TEXT = "1";
-
 inline constexpr Duration FADE_TICK_PERIOD = std::chrono::milliseconds(55);
 
 // A device can be announced before it can be opened: after a HID arrival that did not bring the

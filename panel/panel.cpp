@@ -1,9 +1,9 @@
 #include "panel/panel.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <new>
 
-#include "console/console_model.h"
 #include "console/recorded_text.h"
 #include "panel/child_window.h"
 

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/resources/resource_ids.h"
+#include "win32/resource_ids.h"
 #include "view/about_box.h"
 #include "win32/hid_interface_class.h"
 

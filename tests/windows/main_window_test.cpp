@@ -11,7 +11,7 @@
 
 #include "app/run_console.h"
 #include "win32/hid_interface_class.h"
-#include "app/resources/resource_ids.h"
+#include "win32/resource_ids.h"
 #include "console_fixture.h"
 #include "keyboard.h"
 
