@@ -299,15 +299,15 @@ void ConsoleWindow::PlaceAndShow()
 
 Fader* ConsoleWindow::FaderOf(int faderId) const
 {
-    if (faderId == ID_MASTER) {
+    const auto fader = FaderOfControl(faderId);
+    if (!fader) {
+        return nullptr;
+    }
+    if (fader->row == FaderRow::Master) {
         return panel_.master.get();
     }
-    for (const auto& [first, row] : {std::pair{ID_SCENE_A_FIRST, &panel_.sceneA}, std::pair{ID_SCENE_B_FIRST, &panel_.sceneB}}) {
-        if (faderId >= first && faderId < first + CHANNEL_COUNT) {
-            return (*row)[static_cast<std::size_t>(faderId - first)].get();
-        }
-    }
-    return nullptr;
+    const auto& row = fader->row == FaderRow::SceneA ? panel_.sceneA : panel_.sceneB;
+    return row[static_cast<std::size_t>(fader->channel)].get();
 }
 
 int ConsoleWindow::Level(int faderId)
