@@ -118,6 +118,13 @@ void ConsoleModel::OnBoxUpdate(int boxId)
     }
 }
 
+void ConsoleModel::OnBoxEnter(int boxId)
+{
+    if (boxId == ID_FADE_TIME) {
+        Go();
+    }
+}
+
 // A change of the text is recorded. An update that leaves the text as it was (a character the
 // full box refused, a refused paste) starts nothing: only Enter and GO start the fade.
 void ConsoleModel::OnFadeTimeBox()

@@ -42,6 +42,8 @@ public:
     void Go();
     // A box's text may have changed (typed, pasted, or set by another program).
     void OnBoxUpdate(int boxId);
+    // Enter was typed in a box: in the fade-time box it starts the fade as GO does.
+    void OnBoxEnter(int boxId);
     // The preset box lost the keyboard: a box left empty shows the last good preset again.
     void OnPresetBoxLeft();
     // SAVE: stores the last accepted preset.
