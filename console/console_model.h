@@ -16,9 +16,6 @@
 #include "converter/hid_access.h"
 #include "mixing/crossfade_math.h"
 
-inline constexpr const char* INITIAL_FADE_TEXT = "0.0";
-inline constexpr const char* INITIAL_PRESET_TEXT = "1";
-
 inline constexpr Duration FADE_TICK_PERIOD = std::chrono::milliseconds(55);
 
 // A device can be announced before it can be opened: after a HID arrival that did not bring the
@@ -45,6 +42,8 @@ public:
     void Go();
     // A box's text may have changed (typed, pasted, or set by another program).
     void OnBoxUpdate(int boxId);
+    // Enter was typed in a box: in the fade-time box it starts the fade as GO does.
+    void OnBoxEnter(int boxId);
     // The preset box lost the keyboard: a box left empty shows the last good preset again.
     void OnPresetBoxLeft();
     // SAVE: stores the last accepted preset.
