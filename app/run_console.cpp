@@ -1,6 +1,6 @@
 #include "app/run_console.h"
 
-#include "app/resources/resource_ids.h"
+#include "win32/resource_ids.h"
 #include "converter/discovery_log.h"
 
 ApplicationStrings LoadApplicationStrings(HINSTANCE instance)
@@ -25,11 +25,25 @@ int RunMessageLoop(HWND mainWindow, HACCEL accelerators)
     return static_cast<int>(message.wParam);
 }
 
+namespace {
+
+// Once the session's end is answered the system may end the process at any moment, mid-fade and
+// with a code of its own: the run ends before the console answers, with Exit's code. From inside a
+// box too: nothing of the interrupted operation runs again.
+class ProcessLifetime final : public RunOwner {
+public:
+    void SessionEnded() override { ExitProcess(0); }
+};
+
+}  // namespace
+
 int RunConsole(HINSTANCE instance, int showCommand, HidBus& bus, Clock& clock, KeepAwake* awake)
 {
     const ApplicationStrings strings = LoadApplicationStrings(instance);
     RegisterMainWindowClass(instance, strings.className);
-    ConsoleWindow console(instance, strings, bus, clock, DiscoveryLogPath(FindEnvironmentValue("TEMP")), awake);
+    ProcessLifetime lifetime;
+    ConsoleWindow console(instance, strings, bus, clock, DiscoveryLogPath(FindEnvironmentValue("TEMP")), awake,
+                          &lifetime);
     if (!console.StartApplication(showCommand)) {
         return 0;
     }

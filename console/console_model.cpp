@@ -11,16 +11,6 @@
 #include "mixing/channel_mix.h"
 #include "mixing/fade_time.h"
 
-namespace {
-
-// The crossfade's arithmetic runs on seconds of the console's monotonic clock.
-double Seconds(TimePoint t)
-{
-    return std::chrono::duration<double>(t.time_since_epoch()).count();
-}
-
-}  // namespace
-
 ConsoleModel::ConsoleModel(const ConsolePorts& ports, HidBus& bus, std::optional<std::string> logPath)
     : ports_(ports), link_(bus, ports.clock, std::move(logPath))
 {
@@ -118,6 +108,13 @@ void ConsoleModel::OnBoxUpdate(int boxId)
         OnFadeTimeBox();
     } else if (boxId == ID_PRESET) {
         OnPresetBox();
+    }
+}
+
+void ConsoleModel::OnBoxEnter(int boxId)
+{
+    if (boxId == ID_FADE_TIME) {
+        Go();
     }
 }
 

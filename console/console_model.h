@@ -16,9 +16,6 @@
 #include "converter/hid_access.h"
 #include "mixing/crossfade_math.h"
 
-inline constexpr const char* INITIAL_FADE_TEXT = "0.0";
-inline constexpr const char* INITIAL_PRESET_TEXT = "1";
-
 inline constexpr const char* COMM_ERROR_TEXT = "USB Comm error";
 inline constexpr const char* COMM_ERROR_CAPTION = "Error";
 
@@ -48,6 +45,8 @@ public:
     void Go();
     // A box's text may have changed (typed, pasted, or set by another program).
     void OnBoxUpdate(int boxId);
+    // Enter was typed in a box: in the fade-time box it starts the fade as GO does.
+    void OnBoxEnter(int boxId);
     // The preset box lost the keyboard: a box left empty shows the last good preset again.
     void OnPresetBoxLeft();
     // SAVE: stores the last accepted preset. A store whose write found the converter gone, when

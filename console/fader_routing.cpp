@@ -22,12 +22,12 @@ ScrollOutput OutputForScroll(int scrollCode, int controlId)
     if (!ScrollCodeSends(scrollCode)) {
         return output;
     }
-    if (controlId == ID_MASTER) {
-        output.allChannels = true;
-    } else if (controlId >= ID_SCENE_A_FIRST && controlId < ID_SCENE_A_FIRST + CHANNEL_COUNT) {
-        output.channel = controlId - ID_SCENE_A_FIRST;
-    } else if (controlId >= ID_SCENE_B_FIRST && controlId < ID_SCENE_B_FIRST + CHANNEL_COUNT) {
-        output.channel = controlId - ID_SCENE_B_FIRST;
+    if (const auto fader = FaderOfControl(controlId)) {
+        if (fader->row == FaderRow::Master) {
+            output.allChannels = true;
+        } else {
+            output.channel = fader->channel;
+        }
     }
     return output;
 }

@@ -10,6 +10,10 @@
 inline constexpr std::size_t RECORDED_TEXT_SIZE = 8;
 using RecordedText = std::array<char, RECORDED_TEXT_SIZE>;
 
+// What the boxes show at the start.
+inline constexpr const char* INITIAL_FADE_TEXT = "0.0";
+inline constexpr const char* INITIAL_PRESET_TEXT = "1";
+
 // Copies text, keeping at most its first 7 characters.
 inline void Record(RecordedText& recorded, const char* text)
 {

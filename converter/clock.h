@@ -7,6 +7,12 @@
 using Duration = std::chrono::steady_clock::duration;
 using TimePoint = std::chrono::steady_clock::time_point;
 
+// A time point as seconds on its clock's scale: the crossfade's arithmetic runs on these.
+inline double Seconds(TimePoint t)
+{
+    return std::chrono::duration<double>(t.time_since_epoch()).count();
+}
+
 class Clock {
 public:
     virtual ~Clock() = default;

@@ -13,7 +13,7 @@ namespace {
 constexpr DWORD FADER_TRACK_STYLE = TBS_VERT | TBS_AUTOTICKS | TBS_LEFT | TBS_BOTH;
 }  // namespace
 
-Fader::Fader(HWND parentWindow, HINSTANCE moduleInstance) : parent(parentWindow), instance(moduleInstance) {}
+Fader::Fader(HWND parentWindow, HINSTANCE moduleInstance) : parent_(parentWindow), instance_(moduleInstance) {}
 
 void Fader::SetLabel(const char* text)
 {
@@ -25,48 +25,58 @@ void Fader::SetLabel(const char* text)
             std::memcpy(copy.get(), text, size);
         }
     }
-    label = std::move(copy);
-    if (caption != nullptr) {
-        SetWindowTextA(caption, label ? label.get() : "");
+    label_ = std::move(copy);
+    if (caption_ != nullptr) {
+        SetWindowTextA(caption_, label_ ? label_.get() : "");
     }
 }
 
-void Fader::Create(int controlId, int left, int top, int frameWidth, int height)
+bool Fader::Create(int controlId, int left, int top, int frameWidth, int height)
 {
-    id = controlId;
-    x = left;
-    y = top;
-    width = frameWidth;
-    const FaderHeights heights = FaderHeightsFor(height, label != nullptr);
-    trackHeight = heights.trackHeight;
-    frameHeight = heights.frameHeight;
-    captionY = heights.captionY;
+    id_ = controlId;
+    x_ = left;
+    y_ = top;
+    width_ = frameWidth;
+    const FaderHeights heights = FaderHeightsFor(height, label_ != nullptr);
+    trackHeight_ = heights.trackHeight;
+    frameHeight_ = heights.frameHeight;
+    captionY_ = heights.captionY;
 
-    HMENU childId = ChildWindowId(id);
-    frame = CreateWindowExA(0, "static", nullptr, WS_CHILD | WS_VISIBLE | SS_BLACKFRAME, x, y, width, frameHeight,
-                            parent, childId, instance, nullptr);
-    track = CreateWindowExA(0, TRACKBAR_CLASSA, nullptr, WS_CHILD | WS_VISIBLE | FADER_TRACK_STYLE,
-                            x + FADER_INSET, y + FADER_INSET, width - 2 * FADER_INSET, trackHeight - 2 * FADER_INSET,
-                            parent, childId, instance, nullptr);
-    SendMessageA(track, TBM_SETRANGE, FALSE, MAKELPARAM(0, FADER_TRACK_MAX));
-    SendMessageA(track, TBM_SETPAGESIZE, 0, FADER_PAGE_SIZE);
-    SendMessageA(track, TBM_SETTICFREQ, FADER_TICK_FREQUENCY, 0);
+    HMENU childId = ChildWindowId(id_);
+    frame_ = CreateWindowExA(0, "static", nullptr, WS_CHILD | WS_VISIBLE | SS_BLACKFRAME, x_, y_, width_, frameHeight_,
+                             parent_, childId, instance_, nullptr);
+    if (frame_ == nullptr) {
+        return false;
+    }
+    track_ = CreateWindowExA(0, TRACKBAR_CLASSA, nullptr, WS_CHILD | WS_VISIBLE | FADER_TRACK_STYLE,
+                             x_ + FADER_INSET, y_ + FADER_INSET, width_ - 2 * FADER_INSET,
+                             trackHeight_ - 2 * FADER_INSET, parent_, childId, instance_, nullptr);
+    if (track_ == nullptr) {
+        return false;
+    }
+    SendMessageA(track_, TBM_SETRANGE, FALSE, MAKELPARAM(0, FADER_TRACK_MAX));
+    SendMessageA(track_, TBM_SETPAGESIZE, 0, FADER_PAGE_SIZE);
+    SendMessageA(track_, TBM_SETTICFREQ, FADER_TICK_FREQUENCY, 0);
     SetLevel(0);
 
-    if (label) {
-        caption = CreateWindowExA(0, "static", nullptr, WS_CHILD | WS_VISIBLE | SS_CENTER, FADER_INSET, captionY,
-                                  width - 2 * FADER_INSET, FADER_CAPTION_HEIGHT, frame,
-                                  ChildWindowId(ID_STATIC_LABEL), instance, nullptr);
-        SetWindowTextA(caption, label.get());
+    if (label_) {
+        caption_ = CreateWindowExA(0, "static", nullptr, WS_CHILD | WS_VISIBLE | SS_CENTER, FADER_INSET, captionY_,
+                                   width_ - 2 * FADER_INSET, FADER_CAPTION_HEIGHT, frame_,
+                                   ChildWindowId(ID_STATIC_LABEL), instance_, nullptr);
+        if (caption_ == nullptr) {
+            return false;
+        }
+        SetWindowTextA(caption_, label_.get());
     }
+    return true;
 }
 
 void Fader::SetLevel(int level)
 {
-    SendMessageA(track, TBM_SETPOS, TRUE, TrackPositionForLevel(level));
+    SendMessageA(track_, TBM_SETPOS, TRUE, TrackPositionForLevel(level));
 }
 
 Level Fader::GetLevel() const
 {
-    return LevelForTrackPosition(static_cast<int>(SendMessageA(track, TBM_GETPOS, 0, 0)));
+    return LevelForTrackPosition(static_cast<int>(SendMessageA(track_, TBM_GETPOS, 0, 0)));
 }

@@ -1,9 +1,9 @@
 #include "panel/panel.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <new>
 
-#include "console/console_model.h"
 #include "console/recorded_text.h"
 #include "panel/child_window.h"
 
@@ -48,7 +48,9 @@ std::unique_ptr<Fader> CreateFader(HWND parent, HINSTANCE instance, const char* 
     std::unique_ptr<Fader> fader(new (std::nothrow) Fader(parent, instance));
     if (fader) {
         fader->SetLabel(label);
-        fader->Create(id, at.x, at.y, at.width, at.height);
+        if (!fader->Create(id, at.x, at.y, at.width, at.height)) {
+            fader.reset();
+        }
     }
     return fader;
 }
@@ -99,5 +101,7 @@ bool BuildPanel(PanelState& panel, HWND mainWindow)
 
     panel.saveButton = CreateButton(mainWindow, instance, "SAVE", {708, 150, 65, 35}, ID_SAVE);
     panel.goButton = CreateButton(mainWindow, instance, "GO", {708, 225, 65, 35}, ID_GO);
-    return true;
+    return std::all_of(panel.labels.begin(), panel.labels.end(), [](HWND label) { return label != nullptr; }) &&
+           panel.fadeEdit != nullptr && panel.presetEdit != nullptr && panel.saveButton != nullptr &&
+           panel.goButton != nullptr;
 }

@@ -23,5 +23,5 @@ struct PanelState {
 };
 
 // Creates every control of the panel on the main window, the boxes showing the console's initial
-// texts. False when a fader cannot be allocated.
+// texts. False when a control cannot be allocated or created.
 bool BuildPanel(PanelState& panel, HWND mainWindow);

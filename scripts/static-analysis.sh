@@ -56,10 +56,11 @@ fi
 
 case "$tool" in
 clang-tidy)
-    # The program's own headers: those in the folders of its sources.
+    # The program's own headers: those in the folders of its sources, found through the layers'
+    # include roots in the build trees (cmake/Layers.cmake) or beside the sources.
     folders=$(printf '%s\n' "${portable[@]}" "${win32[@]}" | cut -d/ -f1 | sort -u | paste -sd'|')
     root=$(printf '%s' "$PWD" | sed 's/[][\.*^$()+?{}|]/\\&/g')
-    header_filter="^$root/($folders)/"
+    header_filter="^$root/(build/[^/]+/layers/[^/]+/)?($folders)/"
     # The MinGW compiler's own C++ headers, which clang does not find by itself.
     gcc_dir=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-libgcc-file-name)")
     mingw=(--extra-arg=--target=x86_64-w64-mingw32

@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/resources/resource_ids.h"
+#include "win32/resource_ids.h"
 #include "view/about_box.h"
 #include "win32/hid_interface_class.h"
 
@@ -48,24 +48,29 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     return ConsoleWindow::Procedure(window, message, wParam, lParam);
 }
 
+// A box of the console may have closed it: its window and timers are gone. Without its window a
+// timer is not started (SetTimer would make a thread timer that nobody kills) nor stopped.
 void WindowTimer::Start(Duration period)
 {
+    HWND window = owner_.MainWindow();
+    if (window == nullptr) {
+        return;
+    }
     const auto milliseconds = std::chrono::ceil<std::chrono::milliseconds>(period).count();
-    SetTimer(owner_.MainWindow(), id_, static_cast<UINT>(std::max<long long>(milliseconds, USER_TIMER_MINIMUM)),
-             nullptr);
+    SetTimer(window, id_, static_cast<UINT>(std::max<long long>(milliseconds, USER_TIMER_MINIMUM)), nullptr);
 }
 
 void WindowTimer::Stop()
 {
-    // A box of the console may have closed it: its window and timers are gone.
     if (HWND window = owner_.MainWindow()) {
         KillTimer(window, id_);
     }
 }
 
 ConsoleWindow::ConsoleWindow(HINSTANCE instance, const ApplicationStrings& strings, HidBus& bus, Clock& clock,
-                             std::optional<std::string> logPath, KeepAwake* awake)
+                             std::optional<std::string> logPath, KeepAwake* awake, RunOwner* owner)
     : instance_(instance),
+      owner_(owner),
       strings_(strings),
       model_(ConsolePorts{*this, *this, fadeTimer_, retryTimer_, *this, *this, clock, awake}, bus, std::move(logPath))
 {
@@ -188,14 +193,14 @@ void ConsoleWindow::OnDestroy()
     PostQuitMessage(0);
 }
 
-// Once WM_ENDSESSION(TRUE) is answered the system may end the process at any moment, mid-fade and
-// with a code of its own: the console ends as Exit does before it answers, with Exit's code. From
-// inside a box too: nothing of the interrupted operation runs again.
+// The session is ending: the console closes as Exit does, before it answers, and its owner is told.
 void ConsoleWindow::OnEndSession(bool ending)
 {
     if (ending) {
         DestroyWindow(Window());
-        ExitProcess(0);
+        if (owner_ != nullptr) {
+            owner_->SessionEnded();
+        }
     }
 }
 
@@ -302,15 +307,15 @@ void ConsoleWindow::PlaceAndShow()
 
 Fader* ConsoleWindow::FaderOf(int faderId) const
 {
-    if (faderId == ID_MASTER) {
+    const auto fader = FaderOfControl(faderId);
+    if (!fader) {
+        return nullptr;
+    }
+    if (fader->row == FaderRow::Master) {
         return panel_.master.get();
     }
-    for (const auto& [first, row] : {std::pair{ID_SCENE_A_FIRST, &panel_.sceneA}, std::pair{ID_SCENE_B_FIRST, &panel_.sceneB}}) {
-        if (faderId >= first && faderId < first + CHANNEL_COUNT) {
-            return (*row)[static_cast<std::size_t>(faderId - first)].get();
-        }
-    }
-    return nullptr;
+    const auto& row = fader->row == FaderRow::SceneA ? panel_.sceneA : panel_.sceneB;
+    return row[static_cast<std::size_t>(fader->channel)].get();
 }
 
 int ConsoleWindow::Level(int faderId)

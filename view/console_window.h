@@ -35,6 +35,15 @@ ATOM RegisterMainWindowClass(HINSTANCE instance, const char* className);
 
 class ConsoleWindow;
 
+// The owner of the run, told what only it decides: the end of the process.
+class RunOwner {
+public:
+    virtual ~RunOwner() = default;
+    // The session is ending, and the main window is gone as Exit takes it. Once the window has
+    // answered, the system may end the process at any moment, mid-fade and with a code of its own.
+    virtual void SessionEnded() = 0;
+};
+
 // A timer of the main window, behind the model's Timer port.
 class WindowTimer final : public Timer {
 public:
@@ -55,9 +64,10 @@ class ConsoleWindow final : public WindowObject<ConsoleWindow>,
 public:
     // `logPath` is where the converter search writes its discovery log; none when it cannot be
     // placed. `awake` keeps the machine awake while a converter is in use; none keeps nothing
-    // awake. The main window's class must be registered with `strings.className`.
+    // awake. `owner` is told when the session ends; with none, the window only closes. The main
+    // window's class must be registered with `strings.className`.
     ConsoleWindow(HINSTANCE instance, const ApplicationStrings& strings, HidBus& bus, Clock& clock,
-                  std::optional<std::string> logPath, KeepAwake* awake = nullptr);
+                  std::optional<std::string> logPath, KeepAwake* awake = nullptr, RunOwner* owner = nullptr);
     // A main window still open is destroyed first, without closing the run (a test's console, or
     // one whose start failed).
     ~ConsoleWindow() override;
@@ -92,8 +102,8 @@ private:
     HWND Box(int boxId) const;
     Fader* FaderOf(int faderId) const;
 
-    // The edit boxes' own window procedure in front of the system's: Enter in the fade-time box,
-    // and pastes and texts set by other programs into either box.
+    // The edit boxes' own window procedure in front of the system's: line breaks typed (Enter reported
+    // to the model), and pastes and texts set by other programs into either box.
     static LRESULT CALLBACK EditBoxProc(HWND box, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR boxId,
                                         DWORD_PTR owner);
     LRESULT OnLineBreakTyped(WPARAM character, int boxId);
@@ -116,6 +126,7 @@ private:
     void Show(ConverterNotice notice) override;
 
     HINSTANCE instance_;
+    RunOwner* owner_;
     ApplicationStrings strings_;
     PanelState panel_;
     // The edit boxes' subclassing, in the order fade-time box, preset box.

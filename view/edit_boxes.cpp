@@ -124,12 +124,12 @@ LRESULT CALLBACK ConsoleWindow::EditBoxProc(HWND box, UINT message, WPARAM wPara
     return DefSubclassProc(box, message, wParam, lParam);
 }
 
-// Enter in the fade-time box starts the fade as GO does. Neither box takes a line break: each is
-// one line high and does not scroll, and a box near its 7 characters would take a part of one.
+// Neither box takes a line break: each is one line high and does not scroll, and a box near its 7
+// characters would take a part of one. Enter is the model's to act on.
 LRESULT ConsoleWindow::OnLineBreakTyped(WPARAM character, int boxId)
 {
-    if (character == '\r' && boxId == ID_FADE_TIME) {
-        model_.Go();
+    if (character == '\r') {
+        model_.OnBoxEnter(boxId);
     }
     return 0;
 }

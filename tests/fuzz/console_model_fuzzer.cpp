@@ -82,25 +82,6 @@ constexpr int MAX_DEPTH = 2;
 constexpr std::array<int, 5> MOVING_CODES = {SCROLL_LINE_UP, SCROLL_LINE_DOWN, SCROLL_PAGE_UP, SCROLL_PAGE_DOWN,
                                              SCROLL_THUMB_TRACK};
 
-double Seconds(TimePoint t)
-{
-    return std::chrono::duration<double>(t.time_since_epoch()).count();
-}
-
-// The channel a scene fader drives, or -1; the master is CHANNEL_COUNT.
-int ChannelOf(int id)
-{
-    if (id == ID_MASTER) {
-        return CHANNEL_COUNT;
-    }
-    for (const int first : {ID_SCENE_A_FIRST, ID_SCENE_B_FIRST}) {
-        if (id >= first && id < first + CHANNEL_COUNT) {
-            return id - first;
-        }
-    }
-    return -1;
-}
-
 class ConsoleRun {
 public:
     explicit ConsoleRun(FuzzInput& input) : input_(input)
@@ -302,13 +283,13 @@ private:
         view_.levels[id] = input_.Byte();
         const std::uint64_t exchanges = converter_.ExchangeCount();
         model_.OnFaderScroll(code, id);
-        const int channel = ChannelOf(id);
-        if (channel < 0 || std::find(MOVING_CODES.begin(), MOVING_CODES.end(), code) == MOVING_CODES.end()) {
+        const auto fader = FaderOfControl(id);
+        if (!fader || std::find(MOVING_CODES.begin(), MOVING_CODES.end(), code) == MOVING_CODES.end()) {
             Require(converter_.ExchangeCount() == exchanges,
                     "thumb position, Home, End, the end of a drag and a control that is no fader send nothing");
         } else if (Quiet() && Answering()) {
-            const bool master = channel == CHANNEL_COUNT;
-            RequireMix(master ? 0 : channel, master ? CHANNEL_COUNT : channel + 1,
+            const bool master = fader->row == FaderRow::Master;
+            RequireMix(master ? 0 : fader->channel, master ? CHANNEL_COUNT : fader->channel + 1,
                        "a moved fader sends its channel, the master all twelve, mixed as the faders stand");
         }
     }

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "../native/temp_folder.h"
-#include "app/resources/resource_ids.h"
+#include "win32/resource_ids.h"
 #include "running_program.h"
 #include "unpacked_package.h"
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/resources/resource_ids.h"
+#include "win32/resource_ids.h"
 #include "control/virtual_converter_control.h"
 #include "console/control_ids.h"
 #include "running_program.h"

@@ -18,7 +18,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/resources/resource_ids.h"
+#include "win32/resource_ids.h"
 #include "control/virtual_converter_control.h"
 #include "converter/converter_commands.h"
 #include "device_setup.h"

@@ -13,7 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "app/resources/resource_ids.h"
+#include "win32/resource_ids.h"
 #include "control/virtual_converter_control.h"
 #include "device_setup.h"
 #include "console/control_ids.h"

@@ -18,7 +18,7 @@
 #include "app/run_console.h"
 #include "win32/hid_interface_class.h"
 #include "win32/thread_execution_state.h"
-#include "app/resources/resource_ids.h"
+#include "win32/resource_ids.h"
 #include "win32/top_level_windows.h"
 #include "simulator/simulated_hid_bus.h"
 #include "running_program.h"

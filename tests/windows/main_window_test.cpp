@@ -11,7 +11,7 @@
 
 #include "app/run_console.h"
 #include "win32/hid_interface_class.h"
-#include "app/resources/resource_ids.h"
+#include "win32/resource_ids.h"
 #include "console_fixture.h"
 #include "keyboard.h"
 
@@ -354,6 +354,46 @@ TEST_F(MainWindow, ExitEndsTheLoopWithCodeZero)
     Start();
     EXPECT_EQ(Close(), 0);
     EXPECT_FALSE(IsWindow(Main()));
+}
+
+// Counts the child windows this thread creates, and refuses the creation of the n-th (none for 0).
+struct ChildWindowRefusal {
+    explicit ChildWindowRefusal(int n) : hook(SetWindowsHookExA(WH_CBT, Hook, nullptr, GetCurrentThreadId()))
+    {
+        refused = n;
+        created = 0;
+    }
+    ~ChildWindowRefusal() { UnhookWindowsHookEx(hook); }
+    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam)
+    {
+        const bool child =
+            code == HCBT_CREATEWND && (reinterpret_cast<CBT_CREATEWNDA*>(lParam)->lpcs->style & WS_CHILD) != 0;
+        return child && ++created == refused ? 1 : CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+    static inline int refused = 0;
+    static inline int created = 0;
+    HHOOK hook;
+};
+
+// Whichever window of the panel cannot be created, the start ends as when the main window cannot
+// be: with code 0, no message loop run, and no window left.
+TEST_F(MainWindow, APanelThatCannotBeBuiltEndsTheStartWithCodeZero)
+{
+    {
+        const ChildWindowRefusal counting(0);
+        Start(false);
+    }
+    Close();
+    // 25 faders of a frame, a trackbar and a caption; 6 labels, 2 boxes and 2 buttons.
+    ASSERT_EQ(ChildWindowRefusal::created, 85);
+    for (int refused = 1; refused <= 85; ++refused) {
+        SCOPED_TRACE(refused);
+        const ChildWindowRefusal refusal(refused);
+        PostQuitMessage(7);  // a console that started would end its loop with this code
+        EXPECT_EQ(RunConsole(GetModuleHandleA(nullptr), SW_SHOWNORMAL, bus, clock, nullptr), 0);
+        PumpMessages();
+        EXPECT_TRUE(TopLevelWindows(RegisteredApplicationStrings().className, GetCurrentThreadId()).empty());
+    }
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "../native/temp_folder.h"
-#include "app/resources/resource_ids.h"
+#include "win32/resource_ids.h"
 #include "program_path.h"
 #include "running_program.h"
 

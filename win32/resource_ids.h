@@ -1,6 +1,7 @@
 #pragma once
 
-// Resource and menu IDs, shared by the resource script and the code.
+// The program's resource and menu IDs, shared by its resource script (app/resources/veltrano.rc)
+// and the windows that load them.
 
 #define IDS_APP_TITLE 103
 #define IDD_ABOUTBOX 103
