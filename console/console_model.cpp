@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <string>
 
 #include "console/box_rules.h"
 #include "console/control_ids.h"
@@ -21,7 +22,7 @@ double Seconds(TimePoint t)
 }  // namespace
 
 ConsoleModel::ConsoleModel(const ConsolePorts& ports, HidBus& bus, std::optional<std::string> logPath)
-    : ports_(ports), link_(bus, ports.clock, *this, std::move(logPath))
+    : ports_(ports), link_(bus, ports.clock, std::move(logPath))
 {
     Record(recordedFadeText_, INITIAL_FADE_TEXT);
     Record(recordedPresetText_, INITIAL_PRESET_TEXT);
@@ -29,15 +30,7 @@ ConsoleModel::ConsoleModel(const ConsolePorts& ports, HidBus& bus, std::optional
 
 void ConsoleModel::OpenConverter()
 {
-    link_.OpenConverter();
-    FollowStage();
-}
-
-void ConsoleModel::FollowStage()
-{
-    if (ports_.awake != nullptr) {
-        ports_.awake->Hold(link_.Present());
-    }
+    Heed(link_.OpenConverter());
 }
 
 void ConsoleModel::SendChannel(int channel)
@@ -48,7 +41,7 @@ void ConsoleModel::SendChannel(int channel)
     Faders& faders = ports_.faders;
     const int level =
         MixLevel(faders.Level(ID_SCENE_A_FIRST + channel), faders.Level(ID_SCENE_B_FIRST + channel), faders.Level(ID_MASTER));
-    link_.SendConverterCommand(LevelCommand(channel, level));
+    Heed(link_.SendConverterCommand(LevelCommand(channel, level)));
 }
 
 void ConsoleModel::SendAllChannels()
@@ -166,6 +159,8 @@ void ConsoleModel::OnPresetBox()
         openBox_ = OpenBox::InvalidPreset;
         ports_.messages.ShowInvalidPreset(INVALID_PRESET_TEXT, INVALID_PRESET_CAPTION);
         openBox_ = OpenBox::None;
+        // A silence that began while the box was open is told now.
+        TellCommError(false);
         break;
     }
 }
@@ -190,9 +185,18 @@ void ConsoleModel::Restore(int boxId, const RecordedText& recorded)
 
 void ConsoleModel::Save()
 {
-    if (!closing_) {
-        // What was recorded is what is stored, not what the box shows now.
-        link_.SendConverterCommand(StorePresetCommand(PresetNumber(recordedPresetText_.data())));
+    if (closing_) {
+        return;
+    }
+    // What was recorded is what is stored, not what the box shows now.
+    const std::string store = StorePresetCommand(PresetNumber(recordedPresetText_.data()));
+    const LinkNews news = link_.SendConverterCommand(store);
+    Heed(news);
+    // Replugged unnoticed, the converter never saw the store; found again, it now holds what the
+    // operator saw when pressing SAVE.
+    if (news.result == CommandResult::Lost && !news.written && news.found && link_.Present() && !link_.Silent() &&
+        !closing_) {
+        Heed(link_.SendConverterCommand(store));
     }
 }
 
@@ -204,7 +208,8 @@ void ConsoleModel::OnDeviceArrival()
     lastArrival_ = ports_.clock.Now();
     searchRetriesDone_ = 0;
     ports_.retryTimer.Stop();
-    if (!link_.OnDeviceArrival()) {
+    Heed(link_.OnDeviceArrival());
+    if (!link_.Present()) {
         ScheduleSearchRetry();
     }
 }
@@ -212,16 +217,21 @@ void ConsoleModel::OnDeviceArrival()
 void ConsoleModel::OnDeviceRemoval()
 {
     if (!closing_) {
-        link_.OnDeviceRemoval();
+        Heed(link_.OnDeviceRemoval());
     }
 }
 
 // A converter that lost its connection in the sleep is a new device that the old handle no longer
 // reaches: the check of a removal's news tells the two apart, a lost converter is searched for,
-// and one found gets "I" and the faders from the search itself.
+// and one found gets "I" and the faders as any converter found.
 void ConsoleModel::OnSystemResume()
 {
-    if (!closing_ && !link_.OnDeviceRemoval() && link_.Present()) {
+    if (closing_) {
+        return;
+    }
+    const LinkNews news = link_.OnDeviceRemoval();
+    Heed(news);
+    if (!news.lost && link_.Present()) {
         SendAllChannels();
     }
 }
@@ -230,7 +240,11 @@ void ConsoleModel::OnRetryTimer()
 {
     ports_.retryTimer.Stop();
     ++searchRetriesDone_;
-    if (!closing_ && !link_.SearchAgain()) {
+    if (closing_) {
+        return;
+    }
+    Heed(link_.SearchAgain());
+    if (!link_.Present()) {
         ScheduleSearchRetry();
     }
 }
@@ -254,41 +268,55 @@ void ConsoleModel::Close()
     FollowStage();
 }
 
-// Fade ticks and the converter's news run inside "Invalid Preset": a read failing there opens no
-// box on top of it, as one failing inside the error box opens none.
-void ConsoleModel::ShowCommError(const char* text, const char* caption)
+void ConsoleModel::Heed(const LinkNews& news)
 {
-    if (openBox_ != OpenBox::None) {
-        return;
+    if (news.silenceBegan) {
+        silenceTold_ = false;
     }
-    // The box may stay open for long: a converter found silent is in use behind it.
+    if (news.found) {
+        ports_.retryTimer.Stop();
+    }
     FollowStage();
-    openBox_ = OpenBox::CommError;
-    ports_.messages.ShowCommError(text, caption);
-    openBox_ = OpenBox::None;
-}
-
-void ConsoleModel::ConverterBack()
-{
-    // What was sent while the converter was silent did not reach it.
-    SendAllChannels();
-}
-
-void ConsoleModel::ConverterLost()
-{
-    FollowStage();
-    // No box: the notice is the sign. The console works on, on screen.
-    if (!closing_) {
-        ports_.notice.ConverterInUseChanged();
+    ShowNotice();
+    TellCommError(news.readFailed && link_.Present() && !link_.Silent());
+    // What was sent while the converter was away or silent did not reach it; a converter found
+    // holds nothing of the faders. The stage is brought to what they show.
+    if ((news.found || news.back) && link_.Present()) {
+        SendAllChannels();
     }
 }
 
-// A converter found after start-up has been sent "I": it gets all twelve channels as the faders
-// stand, so that the stage matches the console.
-void ConsoleModel::ConverterFound()
+void ConsoleModel::FollowStage()
 {
-    ports_.retryTimer.Stop();
-    FollowStage();
-    ports_.notice.ConverterInUseChanged();
-    SendAllChannels();
+    if (ports_.awake != nullptr) {
+        ports_.awake->Hold(link_.Present());
+    }
+}
+
+void ConsoleModel::ShowNotice()
+{
+    const ConverterNotice notice = !link_.Present() ? ConverterNotice::NotFound
+                                   : link_.Silent() ? ConverterNotice::NotAnswering
+                                                    : ConverterNotice::None;
+    if (!closing_ && notice != notice_) {
+        notice_ = notice;
+        ports_.notice.Show(notice);
+    }
+}
+
+// Fade ticks and the converter's news run inside the boxes: a read failing there opens no box on
+// top of another, and a silence begun there is told once the box is closed, if it still lasts.
+void ConsoleModel::TellCommError(bool plainFailure)
+{
+    for (;;) {
+        const bool untoldSilence = link_.Silent() && !silenceTold_;
+        if (closing_ || openBox_ != OpenBox::None || !(plainFailure || untoldSilence)) {
+            return;
+        }
+        plainFailure = false;
+        silenceTold_ = silenceTold_ || untoldSilence;
+        openBox_ = OpenBox::CommError;
+        ports_.messages.ShowCommError(COMM_ERROR_TEXT, COMM_ERROR_CAPTION);
+        openBox_ = OpenBox::None;
+    }
 }

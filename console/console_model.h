@@ -19,13 +19,16 @@
 inline constexpr const char* INITIAL_FADE_TEXT = "0.0";
 inline constexpr const char* INITIAL_PRESET_TEXT = "1";
 
+inline constexpr const char* COMM_ERROR_TEXT = "USB Comm error";
+inline constexpr const char* COMM_ERROR_CAPTION = "Error";
+
 inline constexpr Duration FADE_TICK_PERIOD = std::chrono::milliseconds(55);
 
 // A device can be announced before it can be opened: after a HID arrival that did not bring the
 // converter, the search is tried again this long after the arrival, once for each.
 inline constexpr Duration SEARCH_RETRY_DELAYS[] = {std::chrono::milliseconds(300), std::chrono::milliseconds(2000)};
 
-class ConsoleModel final : private ConverterListener {
+class ConsoleModel final {
 public:
     // `logPath` is where each converter search writes its discovery log; none when it cannot be
     // placed. The boxes are expected to show INITIAL_FADE_TEXT and INITIAL_PRESET_TEXT.
@@ -47,7 +50,9 @@ public:
     void OnBoxUpdate(int boxId);
     // The preset box lost the keyboard: a box left empty shows the last good preset again.
     void OnPresetBoxLeft();
-    // SAVE: stores the last accepted preset.
+    // SAVE: stores the last accepted preset. A store whose write found the converter gone, when
+    // the search that followed found it again, is sent again after its "I" and the channels; one
+    // sent during a silence is not repeated.
     void Save();
     // The timers' ticks.
     void OnFadeTick();
@@ -70,6 +75,7 @@ public:
     // Whether a text from outside may go into a box: not while "Invalid Preset" is open, since the
     // operator has a bad preset to acknowledge first.
     bool BoxesTakeText() const { return openBox_ != OpenBox::InvalidPreset; }
+    ConverterNotice ShownNotice() const { return notice_; }
     const RecordedText& RecordedPreset() const { return recordedPresetText_; }
     const CrossfadeState& Crossfade() const { return fade_; }
     const ConverterLink& Link() const { return link_; }
@@ -84,14 +90,15 @@ private:
     // Puts the recorded text back into a box that shows another.
     void Restore(int boxId, const RecordedText& recorded);
     void ScheduleSearchRetry();
+    // The one place where what the link gave is acted on: the keep-awake, the notice, the
+    // boxes and what the converter missed.
+    void Heed(const LinkNews& news);
     // The machine stays awake exactly while a converter is in use.
     void FollowStage();
-
-    // ConverterListener
-    void ShowCommError(const char* text, const char* caption) override;
-    void ConverterBack() override;
-    void ConverterLost() override;
-    void ConverterFound() override;
+    void ShowNotice();
+    // Opens the "USB Comm error" box once no other box is open: for a read that failed while the
+    // converter answers (`plainFailure`), and once for every silence, as long as it lasts.
+    void TellCommError(bool plainFailure);
 
     ConsolePorts ports_;
     ConverterLink link_;
@@ -103,6 +110,9 @@ private:
     // The box open, one at a time. While "Invalid Preset" is open the boxes keep their texts.
     enum class OpenBox { None, InvalidPreset, CommError };
     OpenBox openBox_ = OpenBox::None;
+    // The current silence of the converter has had its box.
+    bool silenceTold_ = false;
+    ConverterNotice notice_ = ConverterNotice::None;
     // The retries of the search after the last arrival: how many are done, and when it came.
     std::size_t searchRetriesDone_ = 0;
     TimePoint lastArrival_{};

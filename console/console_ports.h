@@ -50,12 +50,19 @@ public:
     virtual void Refuse() = 0;
 };
 
-// What the console shows of the converter: "DMX Converter not found!" while none is in use.
+// What the notice strip says of the converter.
+enum class ConverterNotice {
+    None,          // a converter is in use and answering
+    NotFound,      // "DMX Converter not found!": none is in use
+    NotAnswering,  // "DMX Converter not answering!": the one in use is silent
+};
+
+// The notice strip, drawn by the window from the text the console names.
 class Notice {
 public:
     virtual ~Notice() = default;
-    // Whether a converter is in use may have changed: the notice is drawn again.
-    virtual void ConverterInUseChanged() = 0;
+    // The notice to show from now on; called only when it changes.
+    virtual void Show(ConverterNotice notice) = 0;
 };
 
 // Keeping the machine awake while the stage is live. A laptop asleep on its idle timer cuts the

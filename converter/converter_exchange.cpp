@@ -65,6 +65,7 @@ ExchangeReport CommandExchange::Run(std::string_view text, bool silent, HidBus& 
 
     switch (device_->WriteReport(outReport_.get(), outReportLength_, silent ? budgetEnd : start + WRITE_TIMEOUT)) {
     case IoResult::Completed:
+        report.written = true;
         break;
     case IoResult::TimedOut:
         report.missedDeadline = true;

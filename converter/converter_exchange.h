@@ -33,10 +33,9 @@ enum class CommandResult {
     TooLong,        // the text does not fit an output report: nothing was sent
     WriteFailed,    // the platform refused the report
     WriteTimedOut,  // the report did not go out in time
-    ReadFailed,     // the report went out, but no prompt came back (the error box follows, once
-                    // per silence)
+    ReadFailed,     // the report went out, but no prompt came back
     ReadEmpty,      // the report went out, and a read returned no bytes
-    Lost,           // the converter is gone: it was closed, the listener is told, a search follows
+    Lost,           // the converter is gone: it was closed, and a search follows
     Answered,       // the report went out and the converter's prompt came back
 };
 
@@ -44,6 +43,7 @@ enum class CommandResult {
 struct ExchangeReport {
     CommandResult result = CommandResult::Answered;  // never NotPresent
     HidError platform;            // the failing platform call and its error code, when the platform failed
+    bool written = false;         // the report went out
     bool answered = false;        // a prompt came: the reply's, or a late one among the stale input
     bool missedDeadline = false;  // the write or the reply was not done in time (after any prompt above)
 };

@@ -8,21 +8,32 @@
 #include "converter/converter_search.h"
 #include "converter/discovery_log.h"
 
-ConverterLink::ConverterLink(HidBus& bus, Clock& clock, ConverterListener& listener,
-                             std::optional<std::string> logPath)
-    : bus_(bus), clock_(clock), listener_(listener), logPath_(std::move(logPath))
+void LinkNews::Add(const LinkNews& later)
+{
+    if (later.lost) {
+        // What the earlier call told of the converter that went is no longer of use.
+        found = back = silenceBegan = readFailed = false;
+    }
+    lost = lost || later.lost;
+    found = found || later.found;
+    back = back || later.back;
+    silenceBegan = silenceBegan || later.silenceBegan;
+    readFailed = readFailed || later.readFailed;
+}
+
+ConverterLink::ConverterLink(HidBus& bus, Clock& clock, std::optional<std::string> logPath)
+    : bus_(bus), clock_(clock), logPath_(std::move(logPath))
 {
 }
 
-void ConverterLink::OpenConverter()
+LinkNews ConverterLink::OpenConverter()
 {
-    Search(false);
+    return Search(false);
 }
 
-bool ConverterLink::SearchAgain()
+LinkNews ConverterLink::SearchAgain()
 {
-    Search(true);
-    return Present();
+    return Search(true);
 }
 
 void ConverterLink::CloseConverter()
@@ -30,54 +41,62 @@ void ConverterLink::CloseConverter()
     state_ = Closed{};
 }
 
-bool ConverterLink::OnDeviceRemoval()
+LinkNews ConverterLink::OnDeviceRemoval()
 {
-    const bool lost = LoseIfGone();
-    SearchIfLost();
-    return lost;
+    LinkNews news = LoseIfGone();
+    news.Add(SearchIfLost());
+    return news;
 }
 
-bool ConverterLink::OnDeviceArrival()
+LinkNews ConverterLink::OnDeviceArrival()
 {
-    LoseIfGone();
-    return SearchAgain();
+    LinkNews news = LoseIfGone();
+    news.Add(SearchAgain());
+    return news;
 }
 
-CommandResult ConverterLink::SendConverterCommand(std::string_view text)
+LinkNews ConverterLink::SendConverterCommand(std::string_view text)
 {
     if (!Present()) {
-        return CommandResult::NotPresent;
+        return {};
     }
-    const News news = Exchange(text);
-    Tell(news);
-    SearchIfLost();
-    return news.result;
+    LinkNews news = Exchange(text);
+    // A converter silent from the start missed its "I": it gets one before what it missed.
+    const InUse* use = Converter();
+    if (news.back && use != nullptr && !use->identified) {
+        news.Add(Exchange(IDENTIFY_COMMAND));
+    }
+    news.Add(SearchIfLost());
+    return news;
 }
 
-void ConverterLink::Search(bool tellFound)
+LinkNews ConverterLink::Search(bool tellFound)
 {
+    LinkNews news;
     for (int round = 0; round < SEARCH_ROUNDS; ++round) {
         const NoConverter* none = std::get_if<NoConverter>(&state_);
         if (none == nullptr || (round > 0 && !none->lostSinceSearch)) {
-            return;
+            break;
         }
         if (!Find()) {
             state_ = NoConverter{};
-            return;
+            break;
         }
-        News news = Exchange(IDENTIFY_COMMAND);
-        // Once a converter found has been told lost, the next one is told found, also at start-up.
-        news.found = tellFound || round > 0;
-        Tell(news);
+        LinkNews identify = Exchange(IDENTIFY_COMMAND);
+        // Once a converter found has been lost, the next one is news, also at start-up.
+        identify.found = Present() && (tellFound || round > 0);
+        news.Add(identify);
     }
+    return news;
 }
 
-void ConverterLink::SearchIfLost()
+LinkNews ConverterLink::SearchIfLost()
 {
     const NoConverter* none = std::get_if<NoConverter>(&state_);
     if (none != nullptr && none->lostSinceSearch) {
-        Search(true);
+        return Search(true);
     }
+    return {};
 }
 
 bool ConverterLink::Find()
@@ -94,97 +113,51 @@ bool ConverterLink::Find()
     if (!exchange) {
         return false;
     }
-    state_ = InUse{std::move(*exchange), ++convertersFound_};
+    state_ = InUse{std::move(*exchange)};
     return true;
 }
 
-bool ConverterLink::LoseIfGone()
+LinkNews ConverterLink::LoseIfGone()
 {
     const InUse* use = Converter();
     if (use == nullptr || !use->exchange.Gone(bus_)) {
-        return false;
+        return {};
     }
     state_ = NoConverter{true};
-    Tell({CommandResult::Lost, true});
-    return true;
+    LinkNews news;
+    news.lost = true;
+    return news;
 }
 
-ConverterLink::News ConverterLink::Exchange(std::string_view text)
+LinkNews ConverterLink::Exchange(std::string_view text)
 {
     InUse& use = std::get<InUse>(state_);
-    const ExchangeReport report = use.exchange.Run(text, use.silence != Silence::Answering, bus_);
-    News news{report.result};
-    news.serial = use.serial;
+    const ExchangeReport report = use.exchange.Run(text, use.silent, bus_);
+    LinkNews news;
+    news.result = report.result;
+    news.written = report.written;
     if (report.result == CommandResult::Lost) {
         state_ = NoConverter{true};  // the handle closes here
         news.lost = true;
         return news;
     }
     if (report.answered) {
-        use.resendOwed = use.resendOwed || use.silence != Silence::Answering;
-        use.silence = Silence::Answering;
+        news.back = use.silent;
+        use.silent = false;
         use.failureLogged = false;
     }
     use.identified = use.identified || (report.result == CommandResult::Answered && text == IDENTIFY_COMMAND);
-    if (report.missedDeadline && use.silence == Silence::Answering) {
-        use.silence = Silence::Silent;
+    if (report.missedDeadline && !use.silent) {
+        use.silent = true;
+        news.silenceBegan = true;
     }
     const bool logged = report.result == CommandResult::WriteFailed ||
                         report.result == CommandResult::WriteTimedOut || report.result == CommandResult::ReadFailed;
     if (logged && !std::exchange(use.failureLogged, true)) {
         LogFailure(report);
     }
-    news.box = report.result == CommandResult::ReadFailed;
+    news.readFailed = report.result == CommandResult::ReadFailed;
     return news;
-}
-
-// Whatever the listener runs may change the link under this call: each step asks again whether
-// the converter the news is about is still the one in use.
-void ConverterLink::Tell(const News& news)
-{
-    if (news.lost) {
-        listener_.ConverterLost();
-        return;
-    }
-    if (news.box) {
-        ShowCommError();
-    }
-    const auto stillInUse = [&] {
-        InUse* use = Converter();
-        return use != nullptr && use->serial == news.serial ? use : nullptr;
-    };
-    if (news.found && stillInUse() != nullptr) {
-        listener_.ConverterFound();
-    }
-    // Once per return of the converter: the console sends what the converter missed, after the
-    // "I" it missed if it was silent from the start.
-    InUse* use = stillInUse();
-    if (use == nullptr || !std::exchange(use->resendOwed, false)) {
-        return;
-    }
-    if (!use->identified) {
-        SendConverterCommand(IDENTIFY_COMMAND);
-    }
-    if (stillInUse() != nullptr) {
-        listener_.ConverterBack();
-    }
-}
-
-void ConverterLink::ShowCommError()
-{
-    // Exchanges keep running inside the box's message loop; a failure there must not open box
-    // after box. A silent converter is told of once: not again, after the operator closed the
-    // box, until it has answered again.
-    InUse* use = Converter();
-    if (errorBoxOpen_ || use == nullptr || use->silence == Silence::Told) {
-        return;
-    }
-    if (use->silence == Silence::Silent) {
-        use->silence = Silence::Told;
-    }
-    errorBoxOpen_ = true;
-    listener_.ShowCommError(COMM_ERROR_TEXT, COMM_ERROR_CAPTION);
-    errorBoxOpen_ = false;
 }
 
 // The first failure since the converter last answered goes behind the search's lines, so that the

@@ -79,16 +79,23 @@ public:
     std::uint16_t OutputReportLength() const { return outputReportLength_; }
 
     // Unplugging takes the converter off its bus: handles opened before fail from then on, also
-    // once it is plugged in again, when it must be opened afresh. It keeps what it held.
+    // once it is plugged in again, when it must be opened afresh. It keeps what it held. Plugged
+    // in, it can be opened only `opensAfter` later, as a device announced before its driver is
+    // ready.
     void Unplug() { connected_ = false; }
-    void PlugIn()
+    void PlugIn(Duration opensAfter = Duration::zero())
     {
         if (!connected_) {
             connected_ = true;
             ++connection_;
+            opensFrom_ = clock_.Now() + opensAfter;
         }
     }
     bool Connected() const { return connected_; }
+    bool CanBeOpened() const { return connected_ && clock_.Now() >= opensFrom_; }
+    TimePoint OpensFrom() const { return opensFrom_; }
+    // Its power dropped while it stayed connected (a sleep of the machine): every channel at 0.
+    void LoseLevels() { levels_ = {}; }
     // Which plugging-in this is; a handle works only on the one it was opened on.
     std::uint32_t Connection() const { return connection_; }
 
@@ -115,6 +122,7 @@ private:
     std::uint16_t inputReportLength_;
     std::uint16_t outputReportLength_;
     ChannelLevels levels_{};
+    TimePoint opensFrom_{};
     std::map<int, ChannelLevels> presets_;
     std::deque<ConverterExchange> history_;
     std::uint64_t exchangeCount_ = 0;

@@ -202,6 +202,10 @@ std::unique_ptr<HidDevice> SimulatedHidBus::OpenDevice(const std::string& device
         if (DevicePath(place) != devicePath || (device.converter && !device.converter->Connected())) {
             continue;
         }
+        if (device.converter && !device.converter->CanBeOpened()) {
+            error = 32;  // in use by the system still (ERROR_SHARING_VIOLATION)
+            return nullptr;
+        }
         if (device.fault == SearchFault::Open) {
             error = device.error;
             return nullptr;
@@ -240,13 +244,13 @@ std::optional<std::uint32_t> SimulatedHidBus::PlaceOfConverter(const SimulatedCo
     return std::nullopt;
 }
 
-void SimulatedHidBus::PlugIn(SimulatedConverter& converter)
+void SimulatedHidBus::PlugIn(SimulatedConverter& converter, Duration opensAfter)
 {
     const std::optional<std::uint32_t> place = PlaceOfConverter(converter);
     if (!place || converter.Connected()) {
         return;
     }
-    converter.PlugIn();
+    converter.PlugIn(opensAfter);
     if (onDeviceChange) {
         onDeviceChange(true, DevicePath(*place));
     }

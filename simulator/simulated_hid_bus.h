@@ -60,8 +60,9 @@ public:
 
     // Plugs a converter of this bus in, or unplugs it, and then announces its interface's arrival
     // or removal. Nothing happens, and nothing is announced, for a converter that already is as
-    // asked, or is not on this bus.
-    void PlugIn(SimulatedConverter& converter);
+    // asked, or is not on this bus. A converter plugged in may be announced before it can be
+    // opened (`opensAfter`).
+    void PlugIn(SimulatedConverter& converter, Duration opensAfter = Duration::zero());
     void Unplug(SimulatedConverter& converter);
 
     // Told of an interface's arrival or removal, with its device path, as the platform tells a

@@ -14,8 +14,8 @@
 
 namespace {
 
-// Where "DMX Converter not found!" is centred when no converter is in use.
-constexpr RECT NOT_FOUND_TEXT_RECT{300, 0, 520, 20};
+// Where the notice of the converter ("DMX Converter not found!") is centred.
+constexpr RECT NOT_FOUND_TEXT_RECT{270, 0, 550, 20};
 constexpr int EDIT_FRAME_MARGIN = 3;
 
 RECT ToRect(const PanelRect& r)
@@ -165,9 +165,11 @@ void ConsoleWindow::OnPaint()
 {
     PAINTSTRUCT paint;
     HDC dc = BeginPaint(Window(), &paint);
-    if (!model_.ConverterInUse()) {
+    if (notice_ != ConverterNotice::None) {
         char text[TEXT_BUFFER_SIZE] = {};
-        LoadStringA(instance_, IDS_CONVERTER_NOT_FOUND, text, sizeof(text));
+        LoadStringA(instance_,
+                    notice_ == ConverterNotice::NotFound ? IDS_CONVERTER_NOT_FOUND : IDS_CONVERTER_NOT_ANSWERING, text,
+                    sizeof(text));
         RECT where = NOT_FOUND_TEXT_RECT;
         DrawTextA(dc, text, -1, &where, DT_CENTER);
     }
@@ -199,8 +201,9 @@ void ConsoleWindow::OnEndSession(bool ending)
     }
 }
 
-void ConsoleWindow::ConverterInUseChanged()
+void ConsoleWindow::Show(ConverterNotice notice)
 {
+    notice_ = notice;
     if (Window() != nullptr) {
         RECT notice = NOT_FOUND_TEXT_RECT;
         InvalidateRect(Window(), &notice, TRUE);

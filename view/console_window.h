@@ -125,7 +125,7 @@ private:
     void ShowCommError(const char* text, const char* caption) override;
     void Refuse() override;
     // Notice
-    void ConverterInUseChanged() override;
+    void Show(ConverterNotice notice) override;
 
     HINSTANCE instance_;
     ApplicationStrings strings_;
@@ -136,6 +136,7 @@ private:
     WindowTimer fadeTimer_{*this, FADE_TIMER_ID};
     WindowTimer retryTimer_{*this, SEARCH_RETRY_TIMER_ID};
     ConsoleModel model_;
+    ConverterNotice notice_ = ConverterNotice::None;
     int showCommand_ = SW_SHOWDEFAULT;
     bool shown_ = false;
     // A paste, or a text set by another program, is going into a box: its updates wait until the

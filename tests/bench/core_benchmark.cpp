@@ -25,14 +25,6 @@ constexpr double USB_EXCHANGE_SECONDS = 0.002;
 constexpr double COMMAND_BUDGET_SECONDS = USB_EXCHANGE_SECONDS * 0.01;
 constexpr double ARITHMETIC_BUDGET_SECONDS = 1e-6;
 
-class NoBoxes final : public ConverterListener {
-public:
-    void ShowCommError(const char*, const char*) override {}
-    void ConverterBack() override {}
-    void ConverterLost() override {}
-    void ConverterFound() override {}
-};
-
 struct OpenSimulatedConverter {
     OpenSimulatedConverter()
     {
@@ -42,8 +34,7 @@ struct OpenSimulatedConverter {
     ManualClock clock;
     SimulatedHidBus bus;
     std::shared_ptr<SimulatedConverter> converter = std::make_shared<SimulatedConverter>(clock);
-    NoBoxes listener;
-    ConverterLink link{bus, clock, listener, std::nullopt};  // no log file for the benchmark
+    ConverterLink link{bus, clock, std::nullopt};  // no log file for the benchmark
 };
 
 void LevelCommandExchange(benchmark::State& state)
@@ -56,7 +47,7 @@ void LevelCommandExchange(benchmark::State& state)
     }
     int level = 0;
     for (auto _ : state) {
-        const CommandResult sent = link.SendConverterCommand(LevelCommand(level % 12, level & 0xFF));
+        const LinkNews sent = link.SendConverterCommand(LevelCommand(level % 12, level & 0xFF));
         benchmark::DoNotOptimize(sent);
         ++level;
     }

@@ -1,22 +1,30 @@
 // The console's model driven as the operator and the platform drive it, on the simulated converter
 // and bus through the fake view: faders moved with any scroll code and from any control, GO, texts
 // typed, pasted and set into both boxes, SAVE, the timers' ticks, boxes closed at once or with
-// events inside them, the converter's faults, the converter pulled out and plugged in, and the
-// news of it delivered late, twice, out of order or not at all. The model carries every rule; the
+// events inside them, the converter's faults, the converter pulled out and plugged in (also
+// announced before it can be opened), the news of it delivered late, twice, out of order or not
+// at all, and the system resuming from a sleep. The model carries every rule; the
 // run only says what must show.
 //
 // Oracle, after every event that ran no other event inside a box:
 // - a scroll code that moves a fader step by step or by a drag sends its channel (the master all
 //   twelve) mixed as the faders stand; any other code, and any control that is no fader, sends
 //   nothing;
-// - an event in which the converter took "I", or answered again, leaves it holding the mix on all
-//   twelve channels;
+// - an event in which the converter took "I", or answered again, and a resume leave it holding the
+//   mix on all twelve channels;
+// - a SAVE whose write found the converter replugged unnoticed stores the preset on the converter
+//   found again, when it answers;
+// - once the clock has passed a retry time after an arrival (300 ms, 2 s) by which the converter
+//   could be opened, and the timers due have fired, it is in use;
 // - GO aims the master at the far end from where it stands (down from 128 on, up below), over the
 //   box's fade time or the last one, and switches at once or runs the fade timer; a tick sets the
 //   master from the elapsed time, and once the fade time has passed puts it at the target and
 //   stops; the fade timer runs exactly while the model is fading;
 // and throughout: SAVE sends only the last accepted preset; one box at a time; no "USB Comm error"
-// box for a converter that was pulled out; the preset box never keeps a rejected text, and while
+// box for a converter that was pulled out; every silence of the converter has had its "USB Comm
+// error" box once no other box is open; the notice says "not found" while no converter is in
+// use, "not answering" while it is silent, nothing otherwise; the machine is kept awake exactly
+// while a converter is in use; the preset box never keeps a rejected text, and while
 // "Invalid Preset" is open both boxes keep their texts; nothing is sent after the console closed.
 // Once settled (the converter answering, the news delivered, a lost arrival told after all, the
 // master moved): a converter is in use exactly when it is plugged in, holds the mix on all twelve
@@ -38,6 +46,8 @@
 //   11 the converter is pulled out           12 plugged in again (the news of each is queued)
 //   13 the news: (byte % 4) the oldest delivered, the newest first, the oldest twice, the oldest lost
 //   14 the console closes
+//   15 the converter is plugged in, and announced before it can be opened (byte % 125 * 16 ms)
+//   16 the system resumes; with byte & 1 the converter lost its levels in the sleep
 // A box that opens takes a byte: (byte % 4) events run inside it, at most MAX_DEPTH boxes deep.
 
 #include <algorithm>
@@ -105,7 +115,7 @@ public:
     void Event()
     {
         ++events_;
-        Checked([this] { Dispatch(input_.Byte() % 15); });
+        Checked([this] { Dispatch(input_.Byte() % 17); });
     }
 
     void SettleAndCheck()
@@ -120,6 +130,9 @@ public:
         }
         if (arrivalLost_ && converter_.Connected()) {
             Checked([this] { Deliver(true); });
+        }
+        while (sim_.retryTimer.Running()) {
+            Checked([this] { Dispatch(7); });
         }
         Checked([this] { model_.OnFaderScroll(SCROLL_THUMB_TRACK, ID_MASTER); });
         Require(model_.ConverterInUse() == converter_.Connected(),
@@ -157,6 +170,25 @@ private:
         if (quiet && Answering() && (identified_ != identified || (wasSilent && !model_.Link().Silent()))) {
             RequireMix(0, CHANNEL_COUNT, "a converter found or answering again gets all twelve channels as they stand");
         }
+        Require(view_.awake == model_.ConverterInUse(), "the machine is kept awake exactly while a converter is in use");
+        if (closed_) {
+            return;
+        }
+        const ConverterNotice notice = !model_.ConverterInUse() ? ConverterNotice::NotFound
+                                       : model_.Link().Silent() ? ConverterNotice::NotAnswering
+                                                                : ConverterNotice::None;
+        Require(view_.notice == notice, "the notice: \"not found\" without a converter, \"not answering\" while it is silent");
+        SampleSilence();
+        Require(depth_ > 0 || !model_.Link().Silent() || silenceTold_,
+                "a silence has its \"USB Comm error\" box once no other box is open");
+    }
+
+    // A silence begins where the link, seen at each exchange, box and event, turns silent.
+    void SampleSilence()
+    {
+        const bool silent = model_.Link().Silent();
+        silenceTold_ = silenceTold_ && !(silent && !linkSilent_);
+        linkSilent_ = silent;
     }
 
     void Dispatch(int event)
@@ -175,7 +207,8 @@ private:
         case 5:
             return Save();
         case 6:
-            return Tick();
+            Tick();
+            return FireDueRetries();
         case 7:
             if (sim_.retryTimer.Running()) {
                 sim_.clock.Advance(*sim_.retryTimer.Period());
@@ -197,16 +230,60 @@ private:
             return;
         }
         case 11:
+            arrivalAt_.reset();
             return sim_.bus.Unplug(converter_);
         case 12:
-            return sim_.bus.PlugIn(converter_);
+            return PlugIn(Duration::zero());
         case 13:
             return News(input_.Byte() % 4);
+        case 15:
+            return PlugIn(std::chrono::milliseconds(16 * (input_.Byte() % 125)));
+        case 16:
+            return Resume();
         default:
             model_.Close();
             closed_ = true;
             Require(!sim_.fadeTimer.Running(), "closing stops the fade");
             return;
+        }
+    }
+
+    // The platform delivers a timer's tick once it is due.
+    void FireDueRetries()
+    {
+        while (!closed_ && sim_.retryTimer.Due()) {
+            model_.OnRetryTimer();
+        }
+        if (closed_ || !arrivalAt_ || !converter_.Connected()) {
+            return;
+        }
+        for (const Duration delay : SEARCH_RETRY_DELAYS) {
+            const TimePoint retry = *arrivalAt_ + delay;
+            if (retry >= converter_.OpensFrom()) {
+                Require(sim_.clock.Now() < retry || model_.ConverterInUse(),
+                        "a converter announced before it could be opened is found by the retry after the arrival");
+                return;
+            }
+        }
+    }
+
+    // An arrival delivered before the converter was plugged in again says nothing of when it opens.
+    void PlugIn(Duration opensAfter)
+    {
+        if (!converter_.Connected()) {
+            arrivalAt_.reset();
+        }
+        sim_.bus.PlugIn(converter_, opensAfter);
+    }
+
+    void Resume()
+    {
+        if ((input_.Byte() & 1) != 0) {
+            converter_.LoseLevels();
+        }
+        model_.OnSystemResume();
+        if (Quiet() && Answering()) {
+            RequireMix(0, CHANNEL_COUNT, "after a resume the converter holds the mix");
         }
     }
 
@@ -309,6 +386,8 @@ private:
     void Save()
     {
         const bool sends = Answering();
+        const bool replugged = !closed_ && model_.ConverterInUse() && converter_.Connected() &&
+                               converter_.Connection() != connection_ && converter_.CanBeOpened() && Prompts();
         const std::uint64_t stored = stored_;
         const std::uint64_t identified = identified_;
         saving_ = true;
@@ -318,6 +397,9 @@ private:
         // gets "I" and the channels, not the store.
         if (Quiet() && sends && Answering() && identified_ == identified) {
             Require(stored_ == stored + 1, "SAVE stores the last accepted preset");
+        }
+        if (Quiet() && replugged) {
+            Require(stored_ == stored + 1, "a SAVE whose converter was replugged unnoticed reaches it once found again");
         }
     }
 
@@ -348,6 +430,7 @@ private:
     {
         if (arrived) {
             arrivalLost_ = false;
+            arrivalAt_ = sim_.clock.Now();
             model_.OnDeviceArrival();
         } else {
             model_.OnDeviceRemoval();
@@ -357,6 +440,7 @@ private:
     void Took()
     {
         Require(!closed_, "nothing is sent after the console closed");
+        SampleSilence();
         connection_ = converter_.Connection();
         const ConverterExchange& exchange = converter_.History().back();
         if (exchange.command.rfind("c0 ", 0) == 0) {
@@ -376,6 +460,8 @@ private:
             invalidOpen_.emplace_back(view_.Read(ID_FADE_TIME), view_.Read(ID_PRESET));
         } else {
             Require(converter_.Connected(), "no \"USB Comm error\" box for a converter that was pulled out");
+            SampleSilence();
+            silenceTold_ = silenceTold_ || model_.Link().Silent();
         }
         const bool saving = std::exchange(saving_, false);
         if (!settling_ && depth_ < MAX_DEPTH) {
@@ -400,6 +486,14 @@ private:
     {
         return !closed_ && model_.ConverterInUse() && converter_.Connected() &&
                converter_.Connection() == connection_ && !converter_.faults.silent;
+    }
+
+    // The converter answers every command with its prompt, in time.
+    bool Prompts() const
+    {
+        const ReplyShape shape = converter_.faults.shape;
+        return !converter_.faults.silent && shape != ReplyShape::SplitPrompt && shape != ReplyShape::NoPrompt &&
+               converter_.faults.latency < REPLY_TIMEOUT;
     }
 
     void RequireMix(int from, int to, const char* fact)
@@ -428,6 +522,9 @@ private:
     std::uint64_t stored_ = 0;
     std::uint64_t identified_ = 0;
     std::uint32_t connection_ = 0;  // the converter's plugging-in that took the last command
+    std::optional<TimePoint> arrivalAt_;  // the last arrival delivered
+    bool linkSilent_ = false;             // the link's silence as last seen
+    bool silenceTold_ = false;            // the silence under way has had its box
     // The boxes' texts as each open "Invalid Preset" found them.
     std::vector<std::pair<RecordedText, RecordedText>> invalidOpen_;
 };

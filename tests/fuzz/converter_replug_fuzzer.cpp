@@ -2,15 +2,15 @@
 // platform's news of it delivered late, twice, out of order or not at all. Two converters on the
 // simulated bus, each under a path of its own; the harness stands in for the console: it keeps
 // the faders' twelve levels, sends a channel when a fader moves, and all twelve when the link
-// finds a converter again or one answers again. A box's message loop delivers the news queued
-// meanwhile, as the console's does.
+// reports a converter found or answering again. It opens a box when the link reports a silence
+// begun, whose message loop delivers the news queued meanwhile, as the console's does.
 //
-// Oracle, all through the run: no "USB Comm error" box while the link holds a converter pulled
-// out, never two boxes open, one box per silence of a converter, a converter plugged in found
-// inside the box that took in its arrival; one loss notice for each
-// converter lost, before the next one is found; at most one "found" for a converter per plug-in;
-// a search only for an arrival or a loss told since the last one (so one per news, and a second
-// round only for a converter lost in its "I").
+// Oracle, all through the run: no failed read reported while the link holds a converter pulled
+// out, never two boxes open, one silence reported per silence of a converter, a converter plugged
+// in found inside the box that took in its arrival; a loss reported only of a converter in use,
+// and every converter lost reported lost; at most one "found" for a converter per plug-in; a
+// search only for an arrival or a converter in use since the last one (so one per news, and a
+// second round only for a converter lost in its "I").
 // Once the events have settled (every converter answering, the news queued so far delivered in
 // order, a lost arrival told after all, then a fader moved): a converter is in use exactly when
 // one is plugged in; since it was last plugged in, the one in use has received "I" and, after it,
@@ -70,7 +70,7 @@ struct Plugged {
     int boxesInSilence = 0;  // since it last answered
 };
 
-class ReplugRun final : public ConverterListener {
+class ReplugRun final {
 public:
     ReplugRun()
     {
@@ -86,12 +86,11 @@ public:
             news_.push_back({arrived, path == SimulatedHidBus::DevicePath(1) ? 0u : 1u});
         };
         bus_.onSearch = [this] {
-            Require(std::exchange(searchOwed_, false), "a search only for an arrival or a loss told since the last");
+            Require(std::exchange(searchOwed_, false), "a search only for an arrival or a converter in use since the last");
         };
         bus_.Unplug(*converters_[1].converter);  // the spare is not in at first
         news_.clear();
-        link_.OpenConverter();
-        Observe();
+        Heard(link_.OpenConverter());
         Require(link_.Present(), "the converter plugged in at the start is found");
     }
 
@@ -249,26 +248,26 @@ private:
         if (news.arrived) {
             converters_[news.which].arrivalLost = false;
             searchOwed_ = true;
-            link_.OnDeviceArrival();
+            Heard(link_.OnDeviceArrival());
         } else {
-            link_.OnDeviceRemoval();
+            Heard(link_.OnDeviceRemoval());
         }
-        Observe();
     }
 
-    // With a converter in use no search is owed; without one, the one seen before was told lost.
+    // A converter in use may be lost, and searched for once; without one, the one seen before was
+    // reported lost.
     void Observe()
     {
         if (link_.Present()) {
             inUseSeen_ = true;
-            searchOwed_ = false;
+            searchOwed_ = true;
         }
-        Require(link_.Present() || !inUseSeen_, "a converter lost is told lost");
+        Require(link_.Present() || !inUseSeen_, "a converter lost is reported lost");
     }
 
     void SendChannel(int channel)
     {
-        link_.SendConverterCommand(LevelCommand(channel, faders_[static_cast<std::size_t>(channel)]));
+        Heard(link_.SendConverterCommand(LevelCommand(channel, faders_[static_cast<std::size_t>(channel)])));
     }
 
     void SendAllChannels()
@@ -278,12 +277,30 @@ private:
         }
     }
 
-    void ShowCommError(const char*, const char*) override
+    // What the console does with the link's news: a box for a silence begun, all twelve channels
+    // for a converter found or answering again.
+    void Heard(const LinkNews& news)
     {
-        Require(bus_.HandlesAstray() == 0, "no box for a converter pulled out");
-        Require(boxesOpen_ == 0, "never two boxes open");
-        Require(++converters_[lastTaker_].boxesInSilence == 1, "one box per silence");
+        Require(!news.readFailed || bus_.HandlesAstray() == 0, "no failed read for a converter pulled out");
+        if (news.lost) {
+            Require(std::exchange(inUseSeen_, false), "a loss is reported only of a converter in use");
+        }
         Observe();
+        if (news.silenceBegan && link_.Present()) {
+            Require(++converters_[lastTaker_].boxesInSilence == 1, "one silence reported per silence");
+            ShowBox();
+        }
+        if (news.found) {
+            Require(!std::exchange(converters_[lastTaker_].foundSincePlugIn, true), "one \"found\" per plug-in");
+        }
+        if ((news.found || news.back) && link_.Present()) {
+            SendAllChannels();
+        }
+    }
+
+    void ShowBox()
+    {
+        Require(boxesOpen_ == 0, "never two boxes open");
         ++boxesOpen_;
         for (Plugged& plugged : converters_) {
             if (std::exchange(plugged.replugInNextBox, false)) {
@@ -301,22 +318,6 @@ private:
         }
         --boxesOpen_;
     }
-    void ConverterBack() override
-    {
-        Observe();
-        SendAllChannels();
-    }
-    void ConverterLost() override
-    {
-        Require(!link_.Present() && std::exchange(inUseSeen_, false), "one loss notice for each converter lost");
-        searchOwed_ = true;
-    }
-    void ConverterFound() override
-    {
-        Observe();
-        Require(!std::exchange(converters_[lastTaker_].foundSincePlugIn, true), "one \"found\" per plug-in");
-        SendAllChannels();
-    }
 
     ManualClock clock_;
     SimulatedHidBus bus_;
@@ -324,11 +325,11 @@ private:
     std::deque<News> news_;
     std::array<std::uint8_t, CONVERTER_CHANNEL_COUNT> faders_{};
     // The course so far.
-    bool searchOwed_ = true;     // an arrival delivered or a loss told, and no search since
+    bool searchOwed_ = true;     // an arrival delivered or a converter in use, and no search since
     bool inUseSeen_ = false;     // a converter seen in use, and not told lost since
     int boxesOpen_ = 0;
     std::size_t lastTaker_ = 0;  // the converter that took the latest command
-    ConverterLink link_{bus_, clock_, *this, std::nullopt};
+    ConverterLink link_{bus_, clock_, std::nullopt};
 };
 
 }  // namespace

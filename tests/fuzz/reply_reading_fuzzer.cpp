@@ -1,20 +1,18 @@
 // Reading the converter's replies over any sequence of input reports: any length byte, any bytes,
 // short reads of 0 to 3 bytes, reports up to the input report length, several exchanges in a row,
-// and exchanges sent from inside the error box. The converter is the simulated one on a simulated
+// and exchanges sent from inside the error box the harness opens for a silence. The converter is the simulated one on a simulated
 // clock, scripted report by report.
 //
 // A model of the link's contract predicts each exchange. It finds the prompt in a report on its
 // own: the payload starts at offset 3, its length is the signed byte at offset 2 clamped to what
 // arrived, and it ends at the first zero byte. Reading stops at the first report holding CR LF ">"
 // (0) or at the first read of no bytes (-1); the reports behind stay queued. Without either, the
-// read times out at its deadline (1) and the error box opens once, at the deadline, unless it is
-// open already or was shown already in this silence (it shows once per silence: not again until
-// a prompt has arrived). Reports already queued are read even past the deadline, but once it has passed a
+// read times out at its deadline (1), and the first time-out of a silence is reported once, at
+// the deadline (not again until a prompt has arrived). Reports already queued are read even past the deadline, but once it has passed a
 // report without the prompt ends the read (1) at once. A command gets REPLY_TIMEOUT for its reply, or SILENT_EXCHANGE_BUDGET in all while
 // the converter is silent; before the write, input left from earlier exchanges is dropped, and
 // while silent it is read first: a prompt among it shows the converter is answering again. Each
-// return of the converter from silence calls the answering-again hook once, when the command that
-// saw it ends (a command sent from inside the error box may be the one).
+// return of the converter from silence is reported once, by the command that saw it.
 //
 // Input: the input report length (6 + byte % 123); flags (bit 0: the error box sends a command of
 // its own; then the number of replies it gets, 1 + byte % 4, used in turn, and the replies); then
@@ -25,7 +23,6 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <deque>
 #include <memory>
 #include <string>
@@ -71,10 +68,10 @@ enum class Outcome { Prompt, Failed, Empty };
 struct Model {
     std::deque<InputReport> queued;  // reports the converter holds, all of them arrived
     bool silent = false;
-    bool boxShownInSilence = false;
-    int boxesShown = 0;
+    bool silenceReported = false;
+    int silences = 0;
     int answeredAgain = 0;
-    bool answeredPending = false;  // the converter came back; the hook is called at the command's end
+    bool answeredPending = false;  // the converter came back; the command reports it
     TimePoint now;
 };
 
@@ -90,7 +87,7 @@ Outcome ReadUpToPrompt(Model& model, TimePoint deadline)
         if (OwnPayloadHasPrompt(report)) {
             model.answeredPending = model.answeredPending || model.silent;
             model.silent = false;
-            model.boxShownInSilence = false;
+            model.silenceReported = false;
             return Outcome::Prompt;
         }
         if (model.now > deadline) {
@@ -110,19 +107,18 @@ std::vector<InputReport> DecodeReply(FuzzInput& input, std::size_t reportLength)
     return reply;
 }
 
-class ReplyRun final : public ConverterListener {
+class ReplyRun final {
 public:
     explicit ReplyRun(std::uint16_t inputReportLength)
         : converter_(std::make_shared<SimulatedConverter>(clock_, inputReportLength, TYPICAL_REPORT_LENGTH))
     {
         PopulateTypicalBus(bus_, converter_);
-        link_.OpenConverter();
-        Require(link_.Present(), "the converter is found and sized");
+        Require(!link_.OpenConverter().found && link_.Present(), "the converter is found and sized at the start");
         Require(converter_->QueuedReports() == 0, "the reply to I was read up to its prompt");
         model_.now = clock_.Now();
         CheckState();
     }
-    ~ReplyRun() override = default;
+    ~ReplyRun() = default;
     ReplyRun(const ReplyRun&) = delete;
     ReplyRun& operator=(const ReplyRun&) = delete;
 
@@ -144,7 +140,7 @@ public:
                 answered = answered || OwnPayloadHasPrompt(report);
             }
             model_.silent = !answered;
-            model_.boxShownInSilence = model_.boxShownInSilence && !answered;
+            model_.silenceReported = model_.silenceReported && !answered;
             model_.answeredPending = model_.answeredPending || answered;
         }
         model_.queued.clear();
@@ -153,40 +149,32 @@ public:
         ExpectTimeOut(ReadUpToPrompt(model_, deadline), deadline);
 
         converter_->ScriptNextReply(reply);
-        const CommandResult sent = link_.SendConverterCommand(COMMAND);
-        Require(sent == CommandResult::Answered || sent == CommandResult::ReadFailed || sent == CommandResult::ReadEmpty,
+        const LinkNews news = link_.SendConverterCommand(COMMAND);
+        Require(news.result == CommandResult::Answered || news.result == CommandResult::ReadFailed ||
+                    news.result == CommandResult::ReadEmpty,
                 "a command whose write completed counts as sent");
-        // A command sent from the error box inside this one may already have called the hook.
+        Require(!news.lost && !news.found, "a converter on the bus is never taken as lost, nor searched for");
+        answeredAgainActual_ += news.back ? 1 : 0;
         if (model_.answeredPending) {
             model_.answeredPending = false;
             ++model_.answeredAgain;
         }
         Require(converter_->History().back().command == COMMAND, "the converter got the command");
+        if (news.silenceBegan) {
+            Require(clock_.Now() == boxDue_, "a silence is reported at its deadline (or at once past it), not later");
+            ++silencesActual_;
+        }
         CheckState();
-    }
-
-private:
-    void ShowCommError(const char* text, const char* caption) override
-    {
-        ReplyRun& run = *this;
-        Require(std::strcmp(text, "USB Comm error") == 0 && std::strcmp(caption, "Error") == 0,
-                "the box says USB Comm error");
-        Require(!run.boxOpen_, "no second error box opens while one is open");
-        Require(run.clock_.Now() == run.boxDue_, "the box opens at the deadline (or at once past it), not later");
-        ++run.boxesShownActual_;
-        if (!run.boxReplies_.empty()) {
-            // A crossfade tick arriving through the box's message loop.
-            const std::vector<InputReport>& reply = run.boxReplies_[run.boxTurn_++ % run.boxReplies_.size()];
-            run.boxOpen_ = true;
-            run.Send(reply);
-            run.boxOpen_ = false;
+        if (news.silenceBegan && !boxOpen_ && !boxReplies_.empty()) {
+            // A crossfade tick arriving through the message loop of the box the silence opened.
+            const std::vector<InputReport>& reply = boxReplies_[boxTurn_++ % boxReplies_.size()];
+            boxOpen_ = true;
+            Send(reply);
+            boxOpen_ = false;
         }
     }
 
-    void ConverterBack() override { ++answeredAgainActual_; }
-    void ConverterLost() override { Require(false, "a converter on the bus is never taken as lost"); }
-    void ConverterFound() override { Require(false, "a converter in use is never searched for"); }
-
+private:
     void ExpectTimeOut(Outcome expected, TimePoint deadline)
     {
         if (expected != Outcome::Failed) {
@@ -194,9 +182,9 @@ private:
         }
         // A read that starts past its deadline fails without waiting.
         model_.now = std::max(model_.now, deadline);
-        if (!boxOpen_ && !model_.boxShownInSilence) {
-            ++model_.boxesShown;
-            model_.boxShownInSilence = true;
+        if (!model_.silenceReported) {
+            ++model_.silences;
+            model_.silenceReported = true;
             boxDue_ = model_.now;
         }
     }
@@ -207,9 +195,8 @@ private:
         Require(link_.Silent() == model_.silent,
                 "the converter counts as silent from a time-out until a prompt arrives");
         Require(clock_.Now() == model_.now, "an exchange waits exactly up to its deadline, and only without a prompt");
-        Require(boxesShownActual_ == model_.boxesShown, "the first time-out of a silence outside the box shows the box once");
-        Require(answeredAgainActual_ == model_.answeredAgain,
-                "each return of the converter from silence calls the hook once");
+        Require(silencesActual_ == model_.silences, "the first time-out of a silence is reported once");
+        Require(answeredAgainActual_ == model_.answeredAgain, "each return of the converter from silence is reported once");
         Require(converter_->FramingErrors() == 0, "the command is framed as the converter expects");
     }
 
@@ -221,9 +208,9 @@ private:
     std::size_t boxTurn_ = 0;
     bool boxOpen_ = false;
     TimePoint boxDue_;
-    int boxesShownActual_ = 0;
+    int silencesActual_ = 0;
     int answeredAgainActual_ = 0;
-    ConverterLink link_{bus_, clock_, *this, std::nullopt};
+    ConverterLink link_{bus_, clock_, std::nullopt};
 };
 
 }  // namespace

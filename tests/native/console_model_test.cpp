@@ -224,8 +224,7 @@ TEST_F(ConsoleModelTest, AnArrivalTooEarlyIsSearchedAgainAfter300MsAnd2s)
     bus.Unplug(*converter);
     model.OnDeviceRemoval();
     EXPECT_FALSE(model.ConverterInUse());
-    EXPECT_EQ(view.noticeRepaints, 1) << "the notice, no box";
-    view.noticeRepaints = 0;
+    EXPECT_EQ(view.notice, ConverterNotice::NotFound) << "the notice, no box";
     model.OnDeviceArrival();
     ASSERT_EQ(retryTimer.Period(), milliseconds(300));
     clock.Advance(milliseconds(300));
@@ -238,7 +237,7 @@ TEST_F(ConsoleModelTest, AnArrivalTooEarlyIsSearchedAgainAfter300MsAnd2s)
     model.OnRetryTimer();
     EXPECT_TRUE(model.ConverterInUse());
     EXPECT_FALSE(retryTimer.Running()) << "found: no more retries";
-    EXPECT_EQ(view.noticeRepaints, 1);
+    EXPECT_EQ(view.notice, ConverterNotice::None);
     ASSERT_EQ(Commands().size(), 1u + CHANNEL_COUNT);
     EXPECT_EQ(Commands()[0], "I");
     EXPECT_EQ(converter->Levels(), (ChannelLevels{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0})) << "master at B";

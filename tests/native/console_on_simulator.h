@@ -1,7 +1,7 @@
 #pragma once
 
 // The console's model on the simulated converter, with a view that keeps what the model told it:
-// the faders' levels, the boxes' texts, the timers, the boxes shown and the notice's repaints.
+// the faders' levels, the boxes' texts, the timers, the boxes shown, the notice and the keep-awake.
 // A box's message loop is a callback, so that a test or a fuzz target decides what happens while
 // the box is open.
 
@@ -20,21 +20,25 @@
 
 class FakeTimer final : public Timer {
 public:
+    explicit FakeTimer(Clock& clock) : clock_(clock) {}
     void Start(Duration period) override
     {
         period_ = period;
-        ++starts;
+        due_ = clock_.Now() + period;
     }
     void Stop() override { period_.reset(); }
     bool Running() const { return period_.has_value(); }
     const std::optional<Duration>& Period() const { return period_; }
-    int starts = 0;
+    // Running and its period has passed since it was started.
+    bool Due() { return Running() && clock_.Now() >= due_; }
 
 private:
+    Clock& clock_;
     std::optional<Duration> period_;
+    TimePoint due_{};
 };
 
-class FakeView final : public Faders, public BoxTexts, public MessageBoxes, public Notice {
+class FakeView final : public Faders, public BoxTexts, public MessageBoxes, public Notice, public KeepAwake {
 public:
     // Faders: a level as the trackbar keeps it, its low 8 bits.
     int Level(int faderId) override { return levels[faderId]; }
@@ -52,7 +56,8 @@ public:
     void ShowCommError(const char* text, const char* caption) override { Open({text, caption, false, {}, 0}); }
     void Refuse() override { ++refusals; }
 
-    void ConverterInUseChanged() override { ++noticeRepaints; }
+    void Show(ConverterNotice shown) override { notice = shown; }
+    void Hold(bool live) override { awake = live; }
 
     std::string& Text(int boxId) { return boxId == ID_FADE_TIME ? fadeText : presetText; }
 
@@ -72,7 +77,8 @@ public:
     std::function<void(const BoxShown&)> whileOpen;
     int openBoxes = 0;
     int refusals = 0;
-    int noticeRepaints = 0;
+    ConverterNotice notice = ConverterNotice::None;
+    bool awake = false;
 
 private:
     void Open(BoxShown box)
@@ -96,7 +102,7 @@ struct ConsoleOnSimulator {
     SimulatedHidBus bus;
     std::shared_ptr<SimulatedConverter> converter = std::make_shared<SimulatedConverter>(clock);
     FakeView view;
-    FakeTimer fadeTimer;
-    FakeTimer retryTimer;
-    ConsoleModel model{ConsolePorts{view, view, fadeTimer, retryTimer, view, view, clock}, bus, std::nullopt};
+    FakeTimer fadeTimer{clock};
+    FakeTimer retryTimer{clock};
+    ConsoleModel model{ConsolePorts{view, view, fadeTimer, retryTimer, view, view, clock, &view}, bus, std::nullopt};
 };

@@ -12,7 +12,7 @@
 #include "mixing/fade_time.h"
 #include "simulator/manual_clock.h"
 #include "simulator/simulated_hid_bus.h"
-#include "recording_listener.h"
+#include "noted_link.h"
 #include "temp_folder.h"
 
 namespace {
@@ -38,7 +38,7 @@ TEST(CoreSoak, ManyRunsAndExchangesWithEveryFault)
 {
     TempFolder temp;
     ManualClock clock;
-    RecordingListener listener;
+    NewsLog listener;
     std::uint64_t exchanges = 0;
     for (int run = 0; run < 100; ++run) {
         SimulatedHidBus bus;
@@ -46,7 +46,7 @@ TEST(CoreSoak, ManyRunsAndExchangesWithEveryFault)
         PopulateTypicalBus(bus, converter);
         bus.interfaces[0].fault = run % 2 == 0 ? SearchFault::None : SearchFault::Open;
         bus.interfaces[0].error = 5;
-        auto link = std::make_unique<ConverterLink>(bus, clock, listener, temp.LogPath());
+        auto link = std::make_unique<NotedLink>(bus, clock, listener, temp.LogPath());
         link->OpenConverter();
         ASSERT_TRUE(link->Present());
 
@@ -71,7 +71,7 @@ TEST(CoreSoak, ManyRunsAndExchangesWithEveryFault)
         EXPECT_EQ(bus.ListsOpen(), 0);
     }
     EXPECT_GT(exchanges, 50000u);
-    EXPECT_GT(listener.boxes.size(), 0u);
+    EXPECT_GT(listener.readFailures.size(), 0u);
 }
 
 }  // namespace

@@ -18,7 +18,7 @@
 #include "converter/discovery_log.h"
 #include "converter/converter_search.h"
 #include "win32/win32_hid_bus.h"
-#include "recording_listener.h"
+#include "noted_link.h"
 #include "temp_folder.h"
 
 class VirtualConverterLink : public ::testing::Test {
@@ -90,9 +90,9 @@ protected:
     VirtualConverterControl control;
     // What the read-error box was asked to show, in order: the window side shows a modal box
     // there, here the call only leaves a record.
-    RecordingListener listener;
-    std::vector<ShownBox>& hookCalls = listener.boxes;
-    std::optional<ConverterLink> link{std::in_place, *bus, clock, listener, DiscoveryLogPath(FindEnvironmentValue("TEMP"))};
+    NewsLog listener;
+    std::vector<LinkNews>& hookCalls = listener.readFailures;
+    std::optional<NotedLink> link{std::in_place, *bus, clock, listener, DiscoveryLogPath(FindEnvironmentValue("TEMP"))};
 };
 
 // Time on the exchanges is asserted with room for a loaded machine: bounds that separate "waited

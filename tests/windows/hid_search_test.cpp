@@ -18,7 +18,7 @@ extern "C" {
 #include "converter/converter_link.h"
 #include "converter/converter_search.h"
 #include "win32/win32_hid_bus.h"
-#include "../native/recording_listener.h"
+#include "../native/noted_link.h"
 #include "../native/temp_folder.h"
 
 namespace {
@@ -116,8 +116,8 @@ TEST_F(PlatformHidSearch, WalksEveryPresentDeviceAndFindsNoConverter)
 TEST_F(PlatformHidSearch, WithoutAConverterTheLinkReportsItAbsent)
 {
     TempFolder temp;
-    RecordingListener listener;
-    ConverterLink link(*bus, clock, listener, DiscoveryLogPath(FindEnvironmentValue("TEMP")));
+    NewsLog listener;
+    NotedLink link(*bus, clock, listener, DiscoveryLogPath(FindEnvironmentValue("TEMP")));
     link.OpenConverter();
     EXPECT_FALSE(link.Present());
     EXPECT_EQ(link.SendConverterCommand("W 0 FF"), CommandResult::NotPresent);
