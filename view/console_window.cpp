@@ -205,8 +205,8 @@ void ConsoleWindow::Show(ConverterNotice notice)
 {
     notice_ = notice;
     if (Window() != nullptr) {
-        RECT notice = NOT_FOUND_TEXT_RECT;
-        InvalidateRect(Window(), &notice, TRUE);
+        RECT strip = NOT_FOUND_TEXT_RECT;
+        InvalidateRect(Window(), &strip, TRUE);
     }
 }
 
