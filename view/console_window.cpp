@@ -201,12 +201,12 @@ void ConsoleWindow::OnEndSession(bool ending)
     }
 }
 
-void ConsoleWindow::Show(ConverterNotice notice)
+void ConsoleWindow::Show(ConverterNotice shown)
 {
-    notice_ = notice;
+    notice_ = shown;
     if (Window() != nullptr) {
-        RECT strip = NOT_FOUND_TEXT_RECT;
-        InvalidateRect(Window(), &strip, TRUE);
+        RECT notice = NOT_FOUND_TEXT_RECT;
+        InvalidateRect(Window(), &notice, TRUE);
     }
 }
 

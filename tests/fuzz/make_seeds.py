@@ -240,7 +240,7 @@ def replug_seeds():
 # --- console_model_fuzzer ----------------------------------------------------------------------
 
 (FADER, GO, FADE_TEXT, PRESET_TEXT, LEAVE, SAVE, TICK, RETRY, SILENT, ANSWER, SHAPE, PULL, PLUG, NEWS,
- CLOSE) = range(15)
+ CLOSE, PLUG_EARLY, RESUME) = range(17)
 LINE_UP, LINE_DOWN, PAGE_UP, PAGE_DOWN, THUMB_POSITION, THUMB_TRACK, TOP, BOTTOM, END = range(9)
 MASTER, A1, B1 = 0, 1, 13
 TYPE, PASTE, SET = range(3)
@@ -306,6 +306,10 @@ def console_seeds():
         # Announced while it was out again: the retries find it.
         "found_by_the_search_retries": bytes([PULL, NEWS, OLDEST, PLUG, PULL, NEWS, OLDEST, NEWS, OLDEST_LOST,
                                               RETRY, PLUG, NEWS, OLDEST_LOST, RETRY]),
+        # Announced 640 ms before it opens, after the retries of an earlier arrival ran out.
+        "announced_before_it_opens": bytes([PLUG, PULL, NEWS, OLDEST, TICK, 130, NEWS, OLDEST, PLUG_EARLY, 40,
+                                            NEWS, OLDEST, TICK, 30, TICK, 100]),
+        "resumed_after_the_levels_were_lost": scenes + bytes([RESUME, 1, RESUME, 0, PULL, PLUG, RESUME, 1]),
         "closed_inside_a_box": bytes([SILENT]) + text(FADE_TEXT, SET, b"2") + bytes([GO]) + box(bytes([CLOSE]))
         + bytes([ANSWER, GO, SAVE, TICK, 5]) + fader(THUMB_TRACK, MASTER, 9) + bytes([PLUG, NEWS, OLDEST]),
     }
