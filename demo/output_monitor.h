@@ -72,6 +72,6 @@ private:
     Drag drag_ = Drag::None;
     Control pressed_ = Control::Plug;  // the control being pressed
     bool pressedOver_ = false;         // ... and the pointer is over it
-    POINT moveFrom_{};          // where the caption was pressed, on the screen
-    POINT frameAtStart_{};      // where the window was then
+    POINT moveFrom_{};                 // where the caption was pressed, on the screen
+    POINT frameAtStart_{};             // where the window was then
 };

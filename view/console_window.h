@@ -125,7 +125,7 @@ private:
     void ShowCommError(const char* text, const char* caption) override;
     void Refuse() override;
     // Notice
-    void Show(ConverterNotice notice) override;
+    void Show(ConverterNotice shown) override;
 
     HINSTANCE instance_;
     ApplicationStrings strings_;
@@ -146,7 +146,9 @@ private:
     bool ownText_ = false;
     // The control that had the keyboard when the main window was last left.
     HWND focusToRestore_ = nullptr;
-    // What the message being handled is answered if it leads to a box.
+    // What the message being handled is answered if it leads to a box. A message sent to one of
+    // the panel's controls (a click, a key) leads to a box through the notification the control
+    // sends the main window, whose answer, 0, is the control's own for such messages.
     LRESULT answer_ = 0;
 };
 
