@@ -313,6 +313,15 @@ void ConsoleModel::TellCommError(bool plainFailure)
         if (closing_ || openBox_ != OpenBox::None || !(plainFailure || untoldSilence)) {
             return;
         }
+        if (untoldSilence) {
+            // Told after the exchange that began it, the silence may be of a converter pulled out
+            // since: that one is lost, not silent.
+            const LinkNews check = link_.CheckConverter();
+            if (check.lost) {
+                Heed(check);
+                continue;
+            }
+        }
         plainFailure = false;
         silenceTold_ = silenceTold_ || untoldSilence;
         openBox_ = OpenBox::CommError;

@@ -76,6 +76,9 @@ public:
     // last search (a spare plugged in already takes over).
     LinkNews OnDeviceRemoval();
     LinkNews OnDeviceArrival();
+    // Without news: is the converter in use still there? One gone is lost, and searched for, as
+    // on a removal.
+    LinkNews CheckConverter() { return OnDeviceRemoval(); }
 
     // Frames `text` into an output report, writes it and reads the reply up to the prompt. A
     // failed write or read on a device that is gone is a loss: the converter is closed, and

@@ -12,6 +12,8 @@
 //   nothing;
 // - an event in which the converter took "I", or answered again, and a resume leave it holding the
 //   mix on all twelve channels;
+// - "Invalid Preset" opens exactly for a rejected preset, unless a box is open; the preset box,
+//   once left, shows the last accepted preset;
 // - a SAVE whose write found the converter replugged unnoticed stores the preset on the converter
 //   found again, when it answers;
 // - once the clock has passed a retry time after an arrival (300 ms, 2 s) by which the converter
@@ -203,7 +205,9 @@ private:
         case 3:
             return TypeInto(ID_PRESET);
         case 4:
-            return model_.OnPresetBoxLeft();
+            model_.OnPresetBoxLeft();
+            return Require(closed_ || std::strtol(view_.Read(ID_PRESET).data(), nullptr, 10) == lastAccepted_,
+                           "the preset box, once left, shows the last accepted preset");
         case 5:
             return Save();
         case 6:
@@ -377,7 +381,11 @@ private:
         shown = how == 2 ? text : shown + (how == 0 ? text.substr(0, 1) : text);
         const RecordedText read = view_.Read(boxId);
         const bool taken = !closed_ && invalidOpen_.empty();
+        const bool opens = boxId == ID_PRESET && taken && view_.openBoxes == 0 &&
+                           CheckPresetText(read.data()) == PresetVerdict::Rejected;
+        const std::size_t boxes = view_.boxes.size();
         model_.OnBoxUpdate(boxId);
+        Require((view_.boxes.size() > boxes) == opens, "\"Invalid Preset\" opens exactly for a rejected preset, unless a box is open");
         if (boxId == ID_PRESET && taken && CheckPresetText(read.data()) == PresetVerdict::Accepted) {
             lastAccepted_ = static_cast<int>(std::strtol(read.data(), nullptr, 10));
         }

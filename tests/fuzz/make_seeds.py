@@ -307,8 +307,8 @@ def console_seeds():
         "found_by_the_search_retries": bytes([PULL, NEWS, OLDEST, PLUG, PULL, NEWS, OLDEST, NEWS, OLDEST_LOST,
                                               RETRY, PLUG, NEWS, OLDEST_LOST, RETRY]),
         # Announced 640 ms before it opens, after the retries of an earlier arrival ran out.
-        "announced_before_it_opens": bytes([PLUG, PULL, NEWS, OLDEST, TICK, 130, NEWS, OLDEST, PLUG_EARLY, 40,
-                                            NEWS, OLDEST, TICK, 30, TICK, 100]),
+        "announced_before_it_opens": bytes([PULL, PLUG, PULL, NEWS, OLDEST, NEWS, OLDEST, NEWS, OLDEST, TICK, 130,
+                                            PLUG_EARLY, 40, NEWS, OLDEST, TICK, 30, TICK, 100]),
         "resumed_after_the_levels_were_lost": scenes + bytes([RESUME, 1, RESUME, 0, PULL, PLUG, RESUME, 1]),
         "closed_inside_a_box": bytes([SILENT]) + text(FADE_TEXT, SET, b"2") + bytes([GO]) + box(bytes([CLOSE]))
         + bytes([ANSWER, GO, SAVE, TICK, 5]) + fader(THUMB_TRACK, MASTER, 9) + bytes([PLUG, NEWS, OLDEST]),
