@@ -2,6 +2,7 @@
 
 #include <windowsx.h>
 
+#include <optional>
 #include <string>
 
 #include "simulator/monitor_view.h"
@@ -12,8 +13,10 @@ constexpr const char* MONITOR_CLASS = "VeltranoOutputMonitor";
 constexpr int MONITOR_WIDTH = 440;
 constexpr int MONITOR_HEIGHT = 600;
 
-// The converter's strip at the top: its state on the left, the plug control on the right.
-constexpr int STRIP_HEIGHT = 38;
+// The converter's strip at the top, two rows: whether it is plugged in, and whether it answers,
+// each on the left with its control on the right.
+constexpr int ROW_HEIGHT = 34;
+constexpr int STRIP_HEIGHT = 2 * ROW_HEIGHT;
 constexpr int CONTROL_WIDTH = 150;
 constexpr int CONTROL_HEIGHT = 26;
 constexpr int CONTROL_MARGIN = 10;
@@ -23,18 +26,18 @@ constexpr int BAR_LEFT = 14;
 constexpr int BAR_PITCH = 34;
 constexpr int BAR_WIDTH = 26;
 constexpr int BAR_TOP = LEVELS_HEADING_TOP + 38;
-constexpr int BAR_HEIGHT = 144;
+constexpr int BAR_HEIGHT = 114;
 constexpr int LINE_HEIGHT = 16;
 
-constexpr COLORREF PLUGGED_IN_COLOUR = RGB(0x1E, 0x7B, 0x34);
-constexpr COLORREF UNPLUGGED_COLOUR = RGB(0xC0, 0x1C, 0x1C);
+constexpr COLORREF WELL_COLOUR = RGB(0x1E, 0x7B, 0x34);
+constexpr COLORREF FAULT_COLOUR = RGB(0xC0, 0x1C, 0x1C);
 // The levels a converter holds while unplugged go nowhere: their bars are grey.
 constexpr COLORREF LIT_COLOUR = RGB(0xF2, 0xB1, 0x1B);
 constexpr COLORREF HELD_COLOUR = RGB(0x90, 0x90, 0x90);
 
-RECT PlugControlIn(const RECT& client)
+RECT ControlIn(const RECT& client, OutputMonitor::Control control)
 {
-    const int top = (STRIP_HEIGHT - CONTROL_HEIGHT) / 2;
+    const int top = static_cast<int>(control) * ROW_HEIGHT + (ROW_HEIGHT - CONTROL_HEIGHT) / 2;
     return {client.right - CONTROL_MARGIN - CONTROL_WIDTH, top, client.right - CONTROL_MARGIN, top + CONTROL_HEIGHT};
 }
 
@@ -50,29 +53,41 @@ void Heading(HDC dc, int y, const std::string& text, HFONT bold, HFONT normal)
     SelectObject(dc, normal);
 }
 
-// The converter's state, and the control as a push button, sunken while it is being pressed.
-void PaintConverterStrip(HDC dc, const RECT& client, const MonitorView& view, bool pressed, HFONT bold,
-                         HFONT normal)
+// One row of the strip: a state, green when all is well and red when not, and its control as a
+// push button, sunken while it is being pressed.
+void PaintStripRow(HDC dc, const RECT& client, OutputMonitor::Control control, const std::string& state, bool well,
+                   const std::string& action, bool pressed, HFONT bold, HFONT normal)
 {
+    const int top = static_cast<int>(control) * ROW_HEIGHT;
+    SelectObject(dc, bold);
+    SetTextColor(dc, well ? WELL_COLOUR : FAULT_COLOUR);
+    RECT where{10, top, client.right - CONTROL_WIDTH - 2 * CONTROL_MARGIN, top + ROW_HEIGHT};
+    DrawTextA(dc, state.c_str(), -1, &where, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
+
+    SelectObject(dc, normal);
+    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
+    RECT button = ControlIn(client, control);
+    DrawFrameControl(dc, &button, DFC_BUTTON, DFCS_BUTTONPUSH | (pressed ? DFCS_PUSHED : 0));
+    if (pressed) {
+        OffsetRect(&button, 1, 1);
+    }
+    DrawTextA(dc, action.c_str(), -1, &button, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+}
+
+// The converter's state and its controls. `pressed`: the control shown pressed, if any.
+void PaintConverterStrip(HDC dc, const RECT& client, const MonitorView& view,
+                         std::optional<OutputMonitor::Control> pressed, HFONT bold, HFONT normal)
+{
+    using Control = OutputMonitor::Control;
     const RECT strip{0, 0, client.right, STRIP_HEIGHT};
     FillRect(dc, &strip, GetSysColorBrush(COLOR_BTNFACE));
     RECT line{0, 0, client.right, STRIP_HEIGHT};
     DrawEdge(dc, &line, EDGE_ETCHED, BF_BOTTOM);
-
-    SelectObject(dc, bold);
-    SetTextColor(dc, view.connected ? PLUGGED_IN_COLOUR : UNPLUGGED_COLOUR);
-    RECT state{10, 0, client.right - CONTROL_WIDTH - 2 * CONTROL_MARGIN, STRIP_HEIGHT};
-    DrawTextA(dc, view.connection.c_str(), -1, &state, DT_LEFT | DT_VCENTER | DT_SINGLELINE);
-
-    SelectObject(dc, normal);
-    SetTextColor(dc, GetSysColor(COLOR_BTNTEXT));
-    RECT control = PlugControlIn(client);
-    DrawFrameControl(dc, &control, DFC_BUTTON, DFCS_BUTTONPUSH | (pressed ? DFCS_PUSHED : 0));
-    if (pressed) {
-        OffsetRect(&control, 1, 1);
-    }
-    DrawTextA(dc, view.plugAction.c_str(), -1, &control, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    PaintStripRow(dc, client, Control::Plug, view.connection, view.connected, view.plugAction,
+                  pressed == Control::Plug, bold, normal);
+    PaintStripRow(dc, client, Control::Silence, view.replies, view.answering, view.silenceAction,
+                  pressed == Control::Silence, bold, normal);
 }
 
 HFONT BoldDialogFont()
@@ -83,7 +98,8 @@ HFONT BoldDialogFont()
     return CreateFontIndirectA(&description);
 }
 
-void PaintView(HDC dc, const RECT& client, const MonitorView& view, bool pressed, HFONT bold)
+void PaintView(HDC dc, const RECT& client, const MonitorView& view, std::optional<OutputMonitor::Control> pressed,
+               HFONT bold)
 {
     FillRect(dc, &client, GetSysColorBrush(COLOR_WINDOW));
     SetBkMode(dc, TRANSPARENT);
@@ -180,7 +196,11 @@ void OutputMonitor::OnPaint()
     HDC buffer = CreateCompatibleDC(dc);
     HBITMAP bitmap = CreateCompatibleBitmap(dc, client.right, client.bottom);
     HGDIOBJ previous = SelectObject(buffer, bitmap);
-    PaintView(buffer, client, BuildMonitorView(converter_), drag_ == Drag::Control && pressedOver_, bold_.handle);
+    std::optional<Control> pressed;
+    if (drag_ == Drag::Control && pressedOver_) {
+        pressed = pressed_;
+    }
+    PaintView(buffer, client, BuildMonitorView(converter_), pressed, bold_.handle);
     BitBlt(dc, 0, 0, client.right, client.bottom, buffer, 0, 0, SRCCOPY);
     SelectObject(buffer, previous);
     DeleteObject(bitmap);
@@ -196,21 +216,32 @@ void OutputMonitor::Refresh()
     }
 }
 
-RECT OutputMonitor::PlugControl() const
+RECT OutputMonitor::ControlRect(Control control) const
 {
     RECT client{};
     if (Window() != nullptr) {
         GetClientRect(Window(), &client);
     }
-    return PlugControlIn(client);
+    return ControlIn(client, control);
 }
 
-// The control works as a push button does: it acts when the button is let go over it.
+std::optional<OutputMonitor::Control> OutputMonitor::ControlAt(POINT at) const
+{
+    for (const Control control : {Control::Plug, Control::Silence}) {
+        const RECT rect = ControlRect(control);
+        if (PtInRect(&rect, at)) {
+            return control;
+        }
+    }
+    return std::nullopt;
+}
+
+// A control works as a push button does: it acts when the button is let go over it.
 void OutputMonitor::OnButtonDown(POINT at)
 {
-    const RECT control = PlugControl();
-    if (PtInRect(&control, at)) {
+    if (const std::optional<Control> control = ControlAt(at)) {
         drag_ = Drag::Control;
+        pressed_ = *control;
         pressedOver_ = true;
         SetCapture(Window());
         Refresh();
@@ -238,8 +269,7 @@ void OutputMonitor::OnMouseMove(POINT at)
     if (drag_ != Drag::Control) {
         return;
     }
-    const RECT control = PlugControl();
-    if (PtInRect(&control, at) != static_cast<BOOL>(pressedOver_)) {
+    if ((ControlAt(at) == pressed_) != pressedOver_) {
         pressedOver_ = !pressedOver_;
         Refresh();
     }
@@ -250,12 +280,13 @@ void OutputMonitor::OnButtonUp(POINT at)
     if (drag_ == Drag::None) {
         return;
     }
-    const RECT control = PlugControl();
-    const bool clicked = drag_ == Drag::Control && PtInRect(&control, at) != FALSE;
+    const bool clicked = drag_ == Drag::Control && ControlAt(at) == pressed_;
     // Released first: the console's work on the news may open a box with a loop of its own.
     ReleaseCapture();
-    if (clicked) {
+    if (clicked && pressed_ == Control::Plug) {
         TogglePlug();
+    } else if (clicked) {
+        ToggleSilence();
     }
 }
 
@@ -275,6 +306,13 @@ void OutputMonitor::TogglePlug()
     } else {
         bus_.PlugIn(converter_);
     }
+    Refresh();
+}
+
+// A silent converter takes every command and answers none, until it is let answer again.
+void OutputMonitor::ToggleSilence()
+{
+    converter_.faults.silent = !converter_.faults.silent;
     Refresh();
 }
 

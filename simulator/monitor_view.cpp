@@ -28,6 +28,9 @@ MonitorView BuildMonitorView(const SimulatedConverter& converter)
     view.connected = converter.Connected();
     view.connection = view.connected ? "Converter: plugged in" : "Converter: unplugged";
     view.plugAction = view.connected ? "Unplug the converter" : "Plug the converter in";
+    view.answering = !converter.faults.silent;
+    view.replies = view.answering ? "Replies: answering" : "Replies: none, it is silent";
+    view.silenceAction = view.answering ? "Make it fall silent" : "Let it answer again";
     view.levels = converter.Levels();
 
     const auto& presets = converter.Presets();

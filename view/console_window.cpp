@@ -87,36 +87,37 @@ LRESULT ConsoleWindow::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
     switch (message) {
     case WM_COMMAND:
-        return OnCommand(wParam, lParam);
-    case WM_VSCROLL: {
-        // The notifying trackbar travels in lParam.
-        HWND track = reinterpret_cast<HWND>(lParam);  // NOLINT(performance-no-int-to-ptr)
-        model_.OnFaderScroll(LOWORD(wParam), track != nullptr ? GetDlgCtrlID(track) : 0);
-        return 0;
-    }
+        return Answering(0, [&] { return OnCommand(wParam, lParam); });
+    case WM_VSCROLL:
+        return Answering(0, [&] {
+            // The notifying trackbar travels in lParam.
+            HWND track = reinterpret_cast<HWND>(lParam);  // NOLINT(performance-no-int-to-ptr)
+            model_.OnFaderScroll(LOWORD(wParam), track != nullptr ? GetDlgCtrlID(track) : 0);
+        });
     case WM_PAINT:
         OnPaint();
         return 0;
     case WM_DEVICECHANGE:
-        OnDeviceChange(wParam, lParam);
-        return TRUE;
+        return Answering(TRUE, [&] { OnDeviceChange(wParam, lParam); });
     case WM_TIMER:
-        if (wParam == FADE_TIMER_ID) {
-            model_.OnFadeTick();
-        } else if (wParam == SEARCH_RETRY_TIMER_ID) {
-            model_.OnRetryTimer();
-        }
-        return 0;
+        return Answering(0, [&] {
+            if (wParam == FADE_TIMER_ID) {
+                model_.OnFadeTick();
+            } else if (wParam == SEARCH_RETRY_TIMER_ID) {
+                model_.OnRetryTimer();
+            }
+        });
     case WM_ACTIVATE:
         if (OnActivate(wParam)) {
             return 0;
         }
         break;
     case WM_POWERBROADCAST:
-        if (wParam == PBT_APMRESUMEAUTOMATIC) {
-            model_.OnSystemResume();
-        }
-        return TRUE;
+        return Answering(TRUE, [&] {
+            if (wParam == PBT_APMRESUMEAUTOMATIC) {
+                model_.OnSystemResume();
+            }
+        });
     case WM_ENDSESSION:
         OnEndSession(wParam != FALSE);
         return 0;
@@ -135,6 +136,7 @@ LRESULT ConsoleWindow::OnCommand(WPARAM wParam, LPARAM lParam)
     switch (id) {
     case ID_MENU_ABOUT:
         RememberFocus();
+        AnswerSender();
         DialogBoxParamA(instance_, MAKEINTRESOURCEA(IDD_ABOUTBOX), Window(), AboutDialogProc, 0);
         return 0;
     case ID_MENU_EXIT:
@@ -331,15 +333,23 @@ void ConsoleWindow::SetLevel(int faderId, int level)
     }
 }
 
+void ConsoleWindow::AnswerSender() const
+{
+    if (InSendMessage()) {
+        ReplyMessage(answer_);
+    }
+}
+
+int ConsoleWindow::OpenMessageBox(HWND owner, const char* text, const char* caption, UINT type) const
+{
+    AnswerSender();
+    return MessageBoxA(owner, text, caption, type);
+}
+
 void ConsoleWindow::ShowInvalidPreset(const char* text, const char* caption)
 {
-    // A bad preset set by another program is refused at once: that program does not wait for the
-    // operator to close the box.
-    if (InSendMessage()) {
-        ReplyMessage(FALSE);
-    }
     RememberFocus();
-    MessageBoxA(Window(), text, caption, MB_ICONERROR | MB_OK);
+    OpenMessageBox(Window(), text, caption, MB_ICONERROR | MB_OK);
 }
 
 void ConsoleWindow::ShowCommError(const char* text, const char* caption)
@@ -349,7 +359,7 @@ void ConsoleWindow::ShowCommError(const char* text, const char* caption)
     if (Window() != nullptr && !model_.Closing()) {
         PlaceAndShow();
     }
-    MessageBoxA(nullptr, text, caption, MB_OK);
+    OpenMessageBox(nullptr, text, caption, MB_OK);
 }
 
 void ConsoleWindow::Refuse()

@@ -11,6 +11,8 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <type_traits>
+#include <utility>
 
 #include "console/console_model.h"
 #include "console/console_ports.h"
@@ -87,6 +89,16 @@ private:
 
     // The main window's procedure: one handler per message.
     LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    // Runs the handler of a message that may lead to a box, with the answer the procedure gives
+    // that message if it does (see AnswerSender). Returns the handler's result, or `answer` for a
+    // handler that returns none.
+    template <typename Handler>
+    LRESULT Answering(LRESULT answer, Handler&& handler);
+    // Before a box opens: a message sent from another thread or program gets its answer now, so
+    // that its sender (the system's device and power news among them) does not wait on the box.
+    // Once answered, the message's data may be gone: nothing reads it after a box.
+    void AnswerSender() const;
+    int OpenMessageBox(HWND owner, const char* text, const char* caption, UINT type) const;
     LRESULT OnCommand(WPARAM wParam, LPARAM lParam);
     void OnBoxNotification(int boxId, int notificationCode);
     void OnPaint();
@@ -123,7 +135,7 @@ private:
     void ShowCommError(const char* text, const char* caption) override;
     void Refuse() override;
     // Notice
-    void Show(ConverterNotice notice) override;
+    void Show(ConverterNotice shown) override;
 
     HINSTANCE instance_;
     RunOwner* owner_;
@@ -145,7 +157,25 @@ private:
     bool ownText_ = false;
     // The control that had the keyboard when the main window was last left.
     HWND focusToRestore_ = nullptr;
+    // What the message being handled is answered if it leads to a box. A message sent to one of
+    // the panel's controls (a click, a key) leads to a box through the notification the control
+    // sends the main window, whose answer, 0, is the control's own for such messages.
+    LRESULT answer_ = 0;
 };
+
+template <typename Handler>
+LRESULT ConsoleWindow::Answering(LRESULT answer, Handler&& handler)
+{
+    const LRESULT outer = std::exchange(answer_, answer);
+    LRESULT result = answer;
+    if constexpr (std::is_void_v<std::invoke_result_t<Handler>>) {
+        std::forward<Handler>(handler)();
+    } else {
+        result = std::forward<Handler>(handler)();
+    }
+    answer_ = outer;
+    return result;
+}
 
 // The main window class's procedure.
 LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

@@ -114,7 +114,8 @@ LRESULT CALLBACK ConsoleWindow::EditBoxProc(HWND box, UINT message, WPARAM wPara
         }
         break;
     case WM_SETTEXT:
-        return console->OnSetText(box, static_cast<int>(boxId), lParam);
+        // A text that leads to a box (a bad preset) is refused.
+        return console->Answering(FALSE, [&] { return console->OnSetText(box, static_cast<int>(boxId), lParam); });
     case WM_NCDESTROY:
         console->boxSubclasses_[boxId == ID_FADE_TIME ? 0 : 1].Remove();
         break;

@@ -263,6 +263,65 @@ TEST_F(ConverterComesAndGoes, ReplugWhileTheStartUpBoxIsOpenIsServedAtOnce)
     EXPECT_EQ(console.ErrorBoxes().size(), 1u) << "the box is still open";
 }
 
+// A silence that begins while "Invalid Preset" is open is told once that box is closed.
+TEST_F(ConverterComesAndGoes, ASilenceBegunInsideInvalidPresetIsToldOnceThatBoxIsClosed)
+{
+    ASSERT_TRUE(control.Open());
+    ASSERT_TRUE(control.Reset());
+    ASSERT_TRUE(console.Start());
+    PostMessageA(ChildControl(console.Window(), "Edit", ID_PRESET), WM_CHAR, 'x', 0);
+    ASSERT_TRUE(WaitFor([&] { return console.Boxes("Invalid Preset").size() == 1; }, 3s));
+    ASSERT_TRUE(control.SetFault({ReplyShape::Silent, 0, 0, 1}));
+    console.MoveFader(ID_SCENE_A_FIRST, 0x40);
+    EXPECT_TRUE(console.ErrorBoxes().empty()) << "no box on top of a box";
+    SendMessageA(console.Boxes("Invalid Preset").front(), WM_COMMAND, IDOK, 0);
+    console.MoveFader(ID_SCENE_A_FIRST, 0x41);
+    EXPECT_TRUE(WaitFor([&] { return console.ErrorBoxes().size() == 1; }, 3s)) << "the silence was never told";
+}
+
+// Once the box of a silence is closed, the notice says so for as long as the silence lasts.
+TEST_F(ConverterComesAndGoes, WhileASilenceLastsAfterItsBoxTheNoticeShowsIt)
+{
+    ASSERT_TRUE(control.Open());
+    ASSERT_TRUE(control.Reset());
+    ASSERT_TRUE(console.Start());
+    ASSERT_TRUE(control.SetFault({ReplyShape::Silent, 0, 0, 1}));
+    console.MoveFader(ID_SCENE_B_FIRST, 0x40);
+    ASSERT_TRUE(WaitFor([&] { return console.ErrorBoxes().size() == 1; }, 3s));
+    SendMessageA(console.ErrorBoxes().front(), WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(WaitFor([&] { return console.NoticeStrip() == Strip::Silence; }, 2s)) << "the notice shows it";
+    console.MoveFader(ID_SCENE_B_FIRST, 0x42);
+    EXPECT_EQ(console.NoticeStrip(), Strip::Silence) << "for as long as it lasts";
+
+    ASSERT_TRUE(control.SetFault({ReplyShape::Normal, 0, 0, 1}));
+    const auto answered = [&] {
+        console.MoveFader(ID_SCENE_B_FIRST, 0x43);
+        return console.NoticeStrip() == Strip::Empty;
+    };
+    EXPECT_TRUE(WaitFor(answered, 2s)) << "the notice goes once the converter answers";
+    EXPECT_EQ(Snapshot().levels[0], 0x43);
+    EXPECT_TRUE(console.ErrorBoxes().empty());
+}
+
+// The system's resume news, sent while the converter is silent, is answered before the box of the
+// silence it finds; the box opens all the same.
+TEST_F(ConverterComesAndGoes, TheResumeNewsIsAnsweredBeforeTheBoxOfTheSilenceItFinds)
+{
+    ASSERT_TRUE(control.Open());
+    ASSERT_TRUE(control.Reset());
+    ASSERT_TRUE(console.Start());
+    ASSERT_TRUE(control.SetFault({ReplyShape::Silent, 0, 0, 1}));
+    const SteadyTime sent = Now();
+    DWORD_PTR answer = 0;
+    ASSERT_NE(SendMessageTimeoutA(console.Window(), WM_POWERBROADCAST, PBT_APMRESUMEAUTOMATIC, 0, SMTO_NORMAL, 5000,
+                                  &answer), 0) << "the news waited on the box";
+    const double took = SecondsBetween(sent, Now());
+    std::printf("resume news sent to a silent converter's console: answered after %.0f ms\n", took * 1000);
+    EXPECT_EQ(answer, static_cast<DWORD_PTR>(TRUE));
+    EXPECT_LT(took, 2.0) << "the first exchange's deadline, and no more";
+    EXPECT_TRUE(WaitFor([&] { return console.ErrorBoxes().size() == 1; }, 2s)) << "the box opens afterwards";
+}
+
 TEST_F(ConverterComesAndGoes, ASecondVeltranoEndsAtOnceEvenWithTheFirstHeldAndBringsItBackOnceItRuns)
 {
     ASSERT_TRUE(control.Open());

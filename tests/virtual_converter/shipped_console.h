@@ -58,28 +58,19 @@ std::optional<SteadyTime> WaitFor(Condition condition, std::chrono::milliseconds
     }
 }
 
-// The strip above the panel where the console centres "DMX Converter not found!".
+// The strip above the panel where the console centres its notice of the converter.
 inline constexpr RECT NOTICE_STRIP{300, 0, 520, 20};
 
-enum class Strip { Notice, Empty, Other };
-
-// The strip as a fresh device context draws it: the notice, or nothing.
-inline Pixels ReferenceStrip(bool notice)
-{
-    const int width = NOTICE_STRIP.right - NOTICE_STRIP.left;
-    const int height = NOTICE_STRIP.bottom - NOTICE_STRIP.top;
-    return Render(width, height, [&](HDC dc) {
-        if (notice) {
-            RECT where{0, 0, width, height};
-            DrawTextA(dc, "DMX Converter not found!", -1, &where, DT_CENTER);
-        }
-    });
-}
+enum class Strip { Notice, Silence, Empty, Other };
 
 // The console started as a process: its window and controls as the operator reaches them.
 class ShippedConsole {
 public:
-    ShippedConsole() : notice_(ReferenceStrip(true)), empty_(ReferenceStrip(false)) {}
+    ShippedConsole()
+        : notice_(DrawnNotice("DMX Converter not found!")), silence_(DrawnNotice("DMX Converter not answering!")),
+          empty_(DrawnNotice(nullptr))
+    {
+    }
     ~ShippedConsole()
     {
         if (Running()) {
@@ -113,12 +104,14 @@ public:
 
     HWND Track(int id) const { return ChildControl(program_.window, TRACKBAR_CLASSA, id); }
 
-    // Sets a fader as a drag would and lets the console hear of it; returns once it is handled.
+    // Sets a fader as a drag would and lets the console hear of it; returns once it is handled, or
+    // after ten seconds of a console that holds it up.
     void MoveFader(int id, int level) const
     {
         HWND track = Track(id);
         SendMessageA(track, TBM_SETPOS, TRUE, TrackPositionForLevel(level));
-        SendMessageA(program_.window, WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 0), reinterpret_cast<LPARAM>(track));
+        SendMessageTimeoutA(program_.window, WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 0), reinterpret_cast<LPARAM>(track),
+                            SMTO_NORMAL, 10000, nullptr);
     }
 
     int FaderLevel(int id) const
@@ -158,7 +151,8 @@ public:
 
     void Click(int id) const { SendMessageA(ChildControl(program_.window, "Button", id), BM_CLICK, 0, 0); }
 
-    std::vector<HWND> ErrorBoxes() const { return ProcessWindows(program_.process.dwProcessId, "#32770", "Error"); }
+    std::vector<HWND> Boxes(const char* caption) const { return ProcessWindows(ProcessId(), "#32770", caption); }
+    std::vector<HWND> ErrorBoxes() const { return Boxes("Error"); }
 
     // How long the console takes to answer a message.
     double ResponseSeconds() const
@@ -177,8 +171,8 @@ public:
         const Pixels strip =
             CaptureClientPart(program_.window, NOTICE_STRIP.left, NOTICE_STRIP.top,
                               NOTICE_STRIP.right - NOTICE_STRIP.left, NOTICE_STRIP.bottom - NOTICE_STRIP.top);
-        if (strip.data == notice_.data) {
-            return Strip::Notice;
+        if (strip.data == notice_.data || strip.data == silence_.data) {
+            return strip.data == notice_.data ? Strip::Notice : Strip::Silence;
         }
         return strip.data == empty_.data ? Strip::Empty : Strip::Other;
     }
@@ -186,6 +180,7 @@ public:
 private:
     RunningProgram program_;
     Pixels notice_;
+    Pixels silence_;
     Pixels empty_;
 };
 

@@ -13,13 +13,7 @@
 #include <thread>
 #include <vector>
 
-#include "win32/resource_ids.h"
-#include "control/virtual_converter_control.h"
-#include "device_setup.h"
-#include "console/control_ids.h"
-#include "program_path.h"
-#include "running_program.h"
-#include "screen_pixels.h"
+#include "shipped_console.h"
 #include "temp_folder.h"
 
 using namespace std::chrono_literals;
@@ -37,43 +31,8 @@ protected:
     {
         ASSERT_TRUE(control.Open()) << "no virtual converter: the virtual_converter fixture installs it";
         ASSERT_TRUE(control.Reset());
-        program = Launch(ProgramPath("VELTRANO_EXE"));
-        ASSERT_NE(program.window, nullptr);
+        ASSERT_TRUE(console.Start());
     }
-
-    void TearDown() override
-    {
-        if (program.process.hProcess != nullptr) {
-            for (HWND box : ProcessWindows(program.process.dwProcessId, "#32770")) {
-                PostMessageA(box, WM_CLOSE, 0, 0);
-            }
-            PostMessageA(program.window, WM_COMMAND, MAKEWPARAM(ID_MENU_EXIT, 0), 0);
-            WaitForExit(program);
-        }
-        control.Close();
-    }
-
-    HWND Track(int id) { return ChildControl(program.window, TRACKBAR_CLASSA, id); }
-
-    // Sets a fader as a drag would and lets the console hear of it; returns once it is handled.
-    void MoveFader(int id, int level)
-    {
-        HWND track = Track(id);
-        ASSERT_NE(track, nullptr) << id;
-        SendMessageA(track, TBM_SETPOS, TRUE, 255 - level);
-        SendMessageA(program.window, WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 0), reinterpret_cast<LPARAM>(track));
-    }
-
-    // Replaces a box's text as a paste over a selection would.
-    void PasteOver(int id, const char* text)
-    {
-        HWND box = ChildControl(program.window, "Edit", id);
-        ASSERT_NE(box, nullptr) << id;
-        SendMessageA(box, EM_SETSEL, 0, -1);
-        SendMessageA(box, EM_REPLACESEL, TRUE, reinterpret_cast<LPARAM>(text));
-    }
-
-    void Click(int id) { SendMessageA(ChildControl(program.window, "Button", id), BM_CLICK, 0, 0); }
 
     ConverterSnapshot Snapshot(int preset = 0)
     {
@@ -82,20 +41,9 @@ protected:
         return snapshot.value_or(ConverterSnapshot{});
     }
 
-    std::vector<HWND> ErrorBoxes() { return ProcessWindows(program.process.dwProcessId, "#32770", "Error"); }
-
-    // How long the console takes to answer a message: it is not blocked beyond this.
-    double ResponseSeconds()
-    {
-        const auto start = std::chrono::steady_clock::now();
-        DWORD_PTR ignored = 0;
-        EXPECT_NE(SendMessageTimeoutA(program.window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &ignored), 0);
-        return Seconds(std::chrono::steady_clock::now() - start);
-    }
-
     TempFolder temp;
     VirtualConverterControl control;
-    RunningProgram program;
+    ShippedConsole console;
 };
 
 TEST_F(ShippedProgram, FindsTheConverterBehindWinesDevicesAndSendsIdentify)
@@ -112,17 +60,15 @@ TEST_F(ShippedProgram, FindsTheConverterBehindWinesDevicesAndSendsIdentify)
     ASSERT_EQ(control.RecentCommands(16), (std::vector<std::string>{"I"}));
 
     // No notice above the panel.
-    RedrawWindow(program.window, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
-    const Pixels strip = Crop(CaptureClient(program.window), 300, 0, 220, 20);
-    const Pixels empty = Render(220, 20, [](HDC) {});
-    EXPECT_EQ(strip.data, empty.data);
+    RedrawWindow(console.Window(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    EXPECT_EQ(console.NoticeStrip(), Strip::Empty);
 }
 
 TEST_F(ShippedProgram, FadersGoAndSaveReachTheConverter)
 {
     for (int i = 0; i < 12; ++i) {
-        MoveFader(ID_SCENE_A_FIRST + i, 0x80 + i);
-        MoveFader(ID_SCENE_B_FIRST + i, i);
+        console.MoveFader(ID_SCENE_A_FIRST + i, 0x80 + i);
+        console.MoveFader(ID_SCENE_B_FIRST + i, i);
     }
     ConverterSnapshot snapshot = Snapshot();
     for (std::size_t i = 0; i < 12; ++i) {
@@ -131,17 +77,17 @@ TEST_F(ShippedProgram, FadersGoAndSaveReachTheConverter)
     // Scene A's fader sent the mix, still scene B's level then; scene B's its own.
     EXPECT_EQ(control.RecentCommands(2), (std::vector<std::string>{"W B 0", "W B B"}));
 
-    MoveFader(ID_MASTER, 255);
+    console.MoveFader(ID_MASTER, 255);
     snapshot = Snapshot();
     for (std::size_t i = 0; i < 12; ++i) {
         EXPECT_EQ(snapshot.levels[i], 0x80 + i) << "the master is up: scene A";
     }
 
     // A crossfade of a quarter second back to scene B.
-    PasteOver(ID_FADE_TIME, "0.25");
-    Click(ID_GO);
+    console.PasteOver(ID_FADE_TIME, "0.25");
+    console.Click(ID_GO);
     std::this_thread::sleep_for(300ms);
-    ASSERT_LT(ResponseSeconds(), 1.0);
+    ASSERT_LT(console.ResponseSeconds(), 1.0);
     std::this_thread::sleep_for(400ms);
     snapshot = Snapshot();
     for (std::size_t i = 0; i < 12; ++i) {
@@ -149,8 +95,8 @@ TEST_F(ShippedProgram, FadersGoAndSaveReachTheConverter)
     }
     EXPECT_GT(snapshot.commandsReceived, 1u + 24 + 12 + 24) << "the fade sent its ticks";
 
-    PasteOver(ID_PRESET, "77");
-    Click(ID_SAVE);
+    console.PasteOver(ID_PRESET, "77");
+    console.Click(ID_SAVE);
     EXPECT_EQ(control.RecentCommands(1), (std::vector<std::string>{"c0 4d\r"}));
     snapshot = Snapshot(77);
     EXPECT_TRUE(snapshot.presetStored);
@@ -159,50 +105,48 @@ TEST_F(ShippedProgram, FadersGoAndSaveReachTheConverter)
     }
     EXPECT_EQ(snapshot.framingErrors, 0);
     EXPECT_EQ(snapshot.rejectedCommands, 0);
-    EXPECT_TRUE(ErrorBoxes().empty());
+    EXPECT_TRUE(console.ErrorBoxes().empty());
 
-    PostMessageA(program.window, WM_COMMAND, MAKEWPARAM(ID_MENU_EXIT, 0), 0);
-    EXPECT_EQ(WaitForExit(program), 0u);
+    EXPECT_EQ(console.Exit(), 0u);
 }
 
 TEST_F(ShippedProgram, ASilentConverterShowsOneErrorAndTheConsoleStaysResponsive)
 {
     ASSERT_TRUE(control.SetFault({ReplyShape::Silent, 0, 0, 1}));
     // The first exchange waits its full second, then the box opens inside it.
-    PostMessageA(program.window, WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 0),
-                 reinterpret_cast<LPARAM>(Track(ID_SCENE_A_FIRST)));
+    PostMessageA(console.Window(), WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 0),
+                 reinterpret_cast<LPARAM>(console.Track(ID_SCENE_A_FIRST)));
     std::vector<HWND> boxes;
     for (int i = 0; i < 300 && boxes.empty(); ++i) {
         std::this_thread::sleep_for(10ms);
-        boxes = ErrorBoxes();
+        boxes = console.ErrorBoxes();
     }
     ASSERT_EQ(boxes.size(), 1u) << "USB Comm error";
     HWND box = boxes.front();
     EXPECT_EQ(GetWindow(box, GW_OWNER), nullptr) << "the box has no owner";
-    EXPECT_TRUE(IsWindowEnabled(program.window)) << "so the console stays usable";
+    EXPECT_TRUE(IsWindowEnabled(console.Window())) << "so the console stays usable";
 
     // With the box open the console goes on: master movements, each twelve bounded exchanges.
     for (int round = 0; round < 3; ++round) {
         const auto start = std::chrono::steady_clock::now();
-        MoveFader(ID_MASTER, 100 + round);
+        console.MoveFader(ID_MASTER, 100 + round);
         EXPECT_LT(Seconds(std::chrono::steady_clock::now() - start), 0.6) << "round " << round;
-        EXPECT_LT(ResponseSeconds(), 0.5);
+        EXPECT_LT(console.ResponseSeconds(), 0.5);
     }
-    EXPECT_EQ(ErrorBoxes().size(), 1u) << "no box on top of the box";
+    EXPECT_EQ(console.ErrorBoxes().size(), 1u) << "no box on top of the box";
 
     // The converter answers again: the console's commands get through at once.
     ASSERT_TRUE(control.SetFault({ReplyShape::Normal, 0, 0, 1}));
-    MoveFader(ID_MASTER, 255);
-    MoveFader(ID_SCENE_A_FIRST + 5, 0x42);
+    console.MoveFader(ID_MASTER, 255);
+    console.MoveFader(ID_SCENE_A_FIRST + 5, 0x42);
     EXPECT_EQ(Snapshot().levels[5], 0x42);
 
     SendMessageA(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     std::this_thread::sleep_for(200ms);
-    EXPECT_TRUE(ErrorBoxes().empty()) << "once it answers, no further box";
-    MoveFader(ID_SCENE_B_FIRST + 5, 0x11);
-    EXPECT_TRUE(ErrorBoxes().empty());
-    PostMessageA(program.window, WM_COMMAND, MAKEWPARAM(ID_MENU_EXIT, 0), 0);
-    EXPECT_EQ(WaitForExit(program), 0u);
+    EXPECT_TRUE(console.ErrorBoxes().empty()) << "once it answers, no further box";
+    console.MoveFader(ID_SCENE_B_FIRST + 5, 0x11);
+    EXPECT_TRUE(console.ErrorBoxes().empty());
+    EXPECT_EQ(console.Exit(), 0u);
 }
 
 // Closing the console while the error box is open, in the middle of a master movement, once put
@@ -210,27 +154,28 @@ TEST_F(ShippedProgram, ASilentConverterShowsOneErrorAndTheConsoleStaysResponsive
 // them. The stage keeps what it had, and the program ends at once.
 TEST_F(ShippedProgram, ClosingWhileTheErrorBoxIsOpenLeavesTheStageAsItWas)
 {
-    MoveFader(ID_SCENE_B_FIRST + 3, 0x30);  // the master stands at scene B
+    console.MoveFader(ID_SCENE_B_FIRST + 3, 0x30);  // the master stands at scene B
     const ConverterSnapshot before = Snapshot();
     ASSERT_EQ(before.levels[3], 0x30);
 
     ASSERT_TRUE(control.SetFault({ReplyShape::Silent, 0, 0, 1}));
-    PostMessageA(program.window, WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 0), reinterpret_cast<LPARAM>(Track(ID_MASTER)));
+    PostMessageA(console.Window(), WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 0),
+                 reinterpret_cast<LPARAM>(console.Track(ID_MASTER)));
     std::vector<HWND> boxes;
     for (int i = 0; i < 300 && boxes.empty(); ++i) {
         std::this_thread::sleep_for(10ms);
-        boxes = ErrorBoxes();
+        boxes = console.ErrorBoxes();
     }
     ASSERT_EQ(boxes.size(), 1u) << "the first exchange of the movement failed";
     // The converter answers again, so whatever the console still sent would reach the stage.
     ASSERT_TRUE(control.SetFault({ReplyShape::Normal, 0, 0, 1}));
     const auto closed = std::chrono::steady_clock::now();
-    PostMessageA(program.window, WM_CLOSE, 0, 0);
-    const bool ended = WaitForSingleObject(program.process.hProcess, 5000) == WAIT_OBJECT_0;
+    PostMessageA(console.Window(), WM_CLOSE, 0, 0);
+    const bool ended = WaitForSingleObject(console.Process(), 5000) == WAIT_OBJECT_0;
     const double took = Seconds(std::chrono::steady_clock::now() - closed);
     ASSERT_TRUE(ended) << "the program lingered after its window closed";
     EXPECT_LT(took, 1.0);
-    EXPECT_EQ(WaitForExit(program), 0u);
+    EXPECT_EQ(console.Exit(), 0u);
 
     const ConverterSnapshot after = Snapshot();
     for (std::size_t i = 0; i < before.levels.size(); ++i) {
@@ -241,30 +186,30 @@ TEST_F(ShippedProgram, ClosingWhileTheErrorBoxIsOpenLeavesTheStageAsItWas)
 TEST_F(ShippedProgram, AConverterFallingSilentInAFadeLeavesTheConsoleWorkingUntilItAnswersAgain)
 {
     for (int i = 0; i < 12; ++i) {
-        MoveFader(ID_SCENE_A_FIRST + i, 200);
+        console.MoveFader(ID_SCENE_A_FIRST + i, 200);
     }
-    PasteOver(ID_FADE_TIME, "2");
-    Click(ID_GO);
+    console.PasteOver(ID_FADE_TIME, "2");
+    console.Click(ID_GO);
     std::this_thread::sleep_for(300ms);
     ASSERT_TRUE(control.SetFault({ReplyShape::Silent, 0, 0, 1}));
     std::vector<HWND> boxes;
     for (int i = 0; i < 300 && boxes.empty(); ++i) {
         std::this_thread::sleep_for(10ms);
-        boxes = ErrorBoxes();
+        boxes = console.ErrorBoxes();
     }
     ASSERT_EQ(boxes.size(), 1u);
 
     // Between its bounded waits the console repaints, takes input, and the fade goes on.
-    HWND master = Track(ID_MASTER);
+    HWND master = console.Track(ID_MASTER);
     const LRESULT before = SendMessageA(master, TBM_GETPOS, 0, 0);
-    InvalidateRect(program.window, nullptr, FALSE);
+    InvalidateRect(console.Window(), nullptr, FALSE);
     bool repainted = false;
     for (int i = 0; i < 100 && !repainted; ++i) {
         std::this_thread::sleep_for(10ms);
-        repainted = GetUpdateRect(program.window, nullptr, FALSE) == 0;
+        repainted = GetUpdateRect(console.Window(), nullptr, FALSE) == 0;
     }
     EXPECT_TRUE(repainted);
-    EXPECT_LT(ResponseSeconds(), 0.5);
+    EXPECT_LT(console.ResponseSeconds(), 0.5);
     std::this_thread::sleep_for(400ms);
     EXPECT_LT(SendMessageA(master, TBM_GETPOS, 0, 0), before) << "the master moves on towards scene A";
 
@@ -277,42 +222,41 @@ TEST_F(ShippedProgram, AConverterFallingSilentInAFadeLeavesTheConsoleWorkingUnti
     for (std::size_t i = 0; i < 12; ++i) {
         EXPECT_EQ(snapshot.levels[i], 200) << i;
     }
-    EXPECT_TRUE(ErrorBoxes().empty());
+    EXPECT_TRUE(console.ErrorBoxes().empty());
 }
 
 // Told that the session ends, the console faded on until the system killed it; a call-off changes nothing.
 TEST_F(ShippedProgram, TheSessionEndingStopsAFadeAtOnceAndTheProgramEndsWithZero)
 {
-    PasteOver(ID_FADE_TIME, "2");
-    Click(ID_GO);
+    console.PasteOver(ID_FADE_TIME, "2");
+    console.Click(ID_GO);
     std::this_thread::sleep_for(300ms);
     DWORD_PTR answer = 0;
-    SendMessageTimeoutA(program.window, WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 5000, &answer);
-    SendMessageTimeoutA(program.window, WM_ENDSESSION, FALSE, 0, SMTO_NORMAL, 5000, &answer);
-    EXPECT_EQ(WaitForSingleObject(program.process.hProcess, 200), static_cast<DWORD>(WAIT_TIMEOUT));
-    SendMessageTimeoutA(program.window, WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 5000, &answer);
+    SendMessageTimeoutA(console.Window(), WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 5000, &answer);
+    SendMessageTimeoutA(console.Window(), WM_ENDSESSION, FALSE, 0, SMTO_NORMAL, 5000, &answer);
+    EXPECT_EQ(WaitForSingleObject(console.Process(), 200), static_cast<DWORD>(WAIT_TIMEOUT));
+    SendMessageTimeoutA(console.Window(), WM_ENDSESSION, TRUE, 0, SMTO_NORMAL, 5000, &answer);
     const std::uint32_t received = Snapshot().commandsReceived;
-    EXPECT_EQ(WaitForExit(program), 0u);
+    EXPECT_EQ(console.Exit(), 0u);
     std::this_thread::sleep_for(200ms);
     EXPECT_EQ(Snapshot().commandsReceived, received) << "nothing after the answer";
 }
 
 TEST_F(ShippedProgram, TheConverterUnpluggedWhileRunningMakesNoHangAndTheProgramEndsWithZero)
 {
-    MoveFader(ID_SCENE_B_FIRST, 0x33);
+    console.MoveFader(ID_SCENE_B_FIRST, 0x33);
     ASSERT_EQ(Snapshot().levels[0], 0x33);
     control.Close();
     std::string error;
     ASSERT_TRUE(RemoveVirtualConverter(error)) << error;
 
     const auto start = std::chrono::steady_clock::now();
-    MoveFader(ID_MASTER, 255);
-    Click(ID_GO);
+    console.MoveFader(ID_MASTER, 255);
+    console.Click(ID_GO);
     EXPECT_LT(Seconds(std::chrono::steady_clock::now() - start), 1.0) << "the writes failed at once";
-    EXPECT_TRUE(ErrorBoxes().empty()) << "a failed write is silent";
+    EXPECT_TRUE(console.ErrorBoxes().empty()) << "a failed write is silent";
 
-    PostMessageA(program.window, WM_COMMAND, MAKEWPARAM(ID_MENU_EXIT, 0), 0);
-    EXPECT_EQ(WaitForExit(program), 0u);
+    EXPECT_EQ(console.Exit(), 0u);
     ASSERT_TRUE(InstallVirtualConverter(DriverBesideThisProgram(), error)) << error;
 }
 

@@ -48,12 +48,12 @@ protected:
         SendMessageA(Main(), WM_VSCROLL, MAKEWPARAM(SB_THUMBTRACK, 0), reinterpret_cast<LPARAM>(Track(faderId)));
     }
     MonitorView View() { return BuildMonitorView(DemoConverter()); }
-    // Clicks the monitor's plug control with the mouse, through the system's input queue as the
-    // operator's click comes, and waits until the converter's plug has changed.
-    bool ClickPlugControl()
+    // Clicks a control of the monitor with the mouse, through the system's input queue as the
+    // operator's click comes, and waits until what the control does has changed.
+    bool ClickControl(OutputMonitor::Control which = OutputMonitor::Control::Plug)
     {
-        const bool wasConnected = DemoConverter().Connected();
-        const RECT control = demo->Monitor().PlugControl();
+        const MonitorView before = View();
+        const RECT control = demo->Monitor().ControlRect(which);
         POINT centre{(control.left + control.right) / 2, (control.top + control.bottom) / 2};
         ClientToScreen(demo->MonitorWindow(), &centre);
         SetCursorPos(centre.x, centre.y);
@@ -63,7 +63,10 @@ protected:
         events[1].type = INPUT_MOUSE;
         events[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
         SendInput(2, events, sizeof(INPUT));
-        return PumpUntil([&] { return DemoConverter().Connected() != wasConnected; }, std::chrono::milliseconds(3000));
+        const auto changed = [&] {
+            return View().plugAction != before.plugAction || View().silenceAction != before.silenceAction;
+        };
+        return PumpUntil(changed, std::chrono::milliseconds(3000));
     }
     // The strip above the panel where the console says the converter is not found, as painted.
     Pixels NoticeStrip()
@@ -173,7 +176,7 @@ TEST_F(Demo, UnpluggedFromTheMonitorTheConsoleShowsTheNoticeAndKeepsTheFocus)
     ASSERT_EQ(GetForegroundWindow(), Main());
     ASSERT_EQ(NoticeStrip().data, NotFoundStrip(false).data);
 
-    ASSERT_TRUE(ClickPlugControl());
+    ASSERT_TRUE(ClickControl());
     EXPECT_FALSE(DemoConverter().Connected());
     EXPECT_EQ(NoticeStrip().data, NotFoundStrip(true).data) << "the removal was announced: the notice is painted";
     EXPECT_EQ(GetActiveWindow(), Main());
@@ -189,7 +192,7 @@ TEST_F(Demo, PluggedInAgainFromTheMonitorTheStageFollowsTheFadersAsTheyStand)
     }
     SetFader(ID_MASTER, 255);
     Scroll(ID_MASTER);
-    ASSERT_TRUE(ClickPlugControl());
+    ASSERT_TRUE(ClickControl());
     ASSERT_EQ(NoticeStrip().data, NotFoundStrip(true).data);
 
     // Moved while the converter is away: on screen only.
@@ -200,7 +203,7 @@ TEST_F(Demo, PluggedInAgainFromTheMonitorTheStageFollowsTheFadersAsTheyStand)
     }
     DemoConverter().ClearHistory();
 
-    ASSERT_TRUE(ClickPlugControl());
+    ASSERT_TRUE(ClickControl());
     // Found in answer to the arrival itself, not by a later retry of the search.
     ASSERT_EQ(DemoConverter().History().size(), 13u) << "I, then all twelve channels";
     EXPECT_EQ(DemoConverter().History()[0].command, "I");
@@ -209,6 +212,25 @@ TEST_F(Demo, PluggedInAgainFromTheMonitorTheStageFollowsTheFadersAsTheyStand)
     }
     EXPECT_EQ(NoticeStrip().data, NotFoundStrip(false).data) << "the notice is gone";
     EXPECT_EQ(GetForegroundWindow(), Main());
+}
+
+// Made silent from the monitor, the converter gets its one box; then the notice says so until it
+// answers again, let answer from the monitor.
+TEST_F(Demo, SilencedFromTheMonitorTheConsoleShowsItUntilTheConverterAnswers)
+{
+    ASSERT_TRUE(ClickControl(OutputMonitor::Control::Silence));
+    EXPECT_TRUE(DemoConverter().faults.silent);
+    SetFader(ID_SCENE_B_FIRST, 0x60);
+    EXPECT_TRUE(WhileModalBoxIsOpen(
+        "Error", [&] { Scroll(ID_SCENE_B_FIRST); }, [](HWND box) { SendMessageA(box, WM_COMMAND, IDOK, 0); }));
+    EXPECT_EQ(NoticeStrip().data, DrawnNotice("DMX Converter not answering!").data);
+    EXPECT_EQ(GetForegroundWindow(), Main());
+
+    ASSERT_TRUE(ClickControl(OutputMonitor::Control::Silence));
+    Scroll(ID_SCENE_B_FIRST);
+    EXPECT_EQ(DemoConverter().Levels()[0], 0x60);
+    EXPECT_EQ(NoticeStrip().data, NotFoundStrip(false).data) << "the notice is gone";
+    EXPECT_EQ(FindThreadWindow("#32770", "Error"), nullptr);
 }
 
 // The monitor's close button closed the monitor alone: the demo ran on without its plug control,

@@ -75,12 +75,17 @@ Pixels Crop(const Pixels& from, int left, int top, int width, int height)
     return part;
 }
 
-Pixels NotFoundStrip(bool withText)
+Pixels DrawnNotice(const char* notice)
 {
-    return Render(220, 20, [withText](HDC dc) {
-        if (withText) {
+    return Render(220, 20, [notice](HDC dc) {
+        if (notice != nullptr) {
             RECT r{0, 0, 220, 20};
-            DrawTextA(dc, "DMX Converter not found!", -1, &r, DT_CENTER);
+            DrawTextA(dc, notice, -1, &r, DT_CENTER);
         }
     });
+}
+
+Pixels NotFoundStrip(bool withText)
+{
+    return DrawnNotice(withText ? "DMX Converter not found!" : nullptr);
 }

@@ -29,6 +29,7 @@ inline std::uint32_t Rgb(COLORREF c)
 // A part of a picture.
 Pixels Crop(const Pixels& from, int left, int top, int width, int height);
 
-// The strip (300, 0)-(520, 20) of the console as a fresh device context draws it: with
-// "DMX Converter not found!" centred in it, or empty.
+// The strip (300, 0)-(520, 20) of the console as a fresh device context draws it: with this notice
+// centred in it (none: empty), or with "DMX Converter not found!".
+Pixels DrawnNotice(const char* notice);
 Pixels NotFoundStrip(bool withText);
