@@ -16,6 +16,7 @@ set(VELTRANO_DELAY_LOADED hid setupapi comctl32)
 
 set(VELTRANO_DELAY_IMPORT_DIR ${CMAKE_BINARY_DIR}/delay-imports)
 set(VELTRANO_DELAY_IMPORT_LIBS "")
+file(MAKE_DIRECTORY ${VELTRANO_DELAY_IMPORT_DIR})
 foreach(name IN LISTS VELTRANO_DELAY_LOADED)
     find_library(VELTRANO_IMPORT_LIB_${name} NAMES lib${name}.a REQUIRED NO_CACHE)
     set(def ${VELTRANO_DELAY_IMPORT_DIR}/${name}.def)
@@ -23,7 +24,9 @@ foreach(name IN LISTS VELTRANO_DELAY_LOADED)
     add_custom_command(OUTPUT ${lib}
         COMMAND ${CMAKE_COMMAND} -DNM=${CMAKE_NM} -DIMPORT_LIB=${VELTRANO_IMPORT_LIB_${name}} -DDLL=${name}.dll
                 -DDEF=${def} -P ${CMAKE_CURRENT_LIST_DIR}/delay_import_def.cmake
-        COMMAND ${CMAKE_DLLTOOL} --input-def ${def} --dllname ${name}.dll --output-delaylib ${lib}
+        # Made in its folder: the symbols dlltool names after it hold no path of the build machine.
+        COMMAND ${CMAKE_DLLTOOL} --input-def ${def} --dllname ${name}.dll --output-delaylib lib${name}.a
+        WORKING_DIRECTORY ${VELTRANO_DELAY_IMPORT_DIR}
         DEPENDS ${VELTRANO_IMPORT_LIB_${name}} ${CMAKE_CURRENT_LIST_DIR}/delay_import_def.cmake
         COMMENT "Delay-import library for ${name}.dll"
         VERBATIM)
