@@ -45,7 +45,10 @@ function(veltrano_take_dlls_from_system_folder target)
     get_target_property(libs veltrano_delay_imports VELTRANO_LIBS)
     get_target_property(allowed veltrano_delay_imports VELTRANO_DIRECT_IMPORTS)
     target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/win32/dll_search.cpp)
-    target_link_directories(${target} BEFORE PRIVATE ${dir})
+    # By a path relative to the folder the executable is linked in: the linker orders the import
+    # data by the libraries' paths, which would otherwise depend on where the build folder lies.
+    file(RELATIVE_PATH dir ${CMAKE_CURRENT_BINARY_DIR} ${dir})
+    target_link_options(${target} BEFORE PRIVATE -L${dir})
     add_dependencies(${target} veltrano_delay_imports)
     set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${libs})
     # Checked on the built file: a direct import of anything else (a MinGW runtime DLL, or a
