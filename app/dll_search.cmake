@@ -16,6 +16,7 @@ set(VELTRANO_DELAY_LOADED hid setupapi comctl32)
 
 set(VELTRANO_DELAY_IMPORT_DIR ${CMAKE_BINARY_DIR}/delay-imports)
 set(VELTRANO_DELAY_IMPORT_LIBS "")
+file(MAKE_DIRECTORY ${VELTRANO_DELAY_IMPORT_DIR})
 foreach(name IN LISTS VELTRANO_DELAY_LOADED)
     find_library(VELTRANO_IMPORT_LIB_${name} NAMES lib${name}.a REQUIRED NO_CACHE)
     set(def ${VELTRANO_DELAY_IMPORT_DIR}/${name}.def)
@@ -23,7 +24,9 @@ foreach(name IN LISTS VELTRANO_DELAY_LOADED)
     add_custom_command(OUTPUT ${lib}
         COMMAND ${CMAKE_COMMAND} -DNM=${CMAKE_NM} -DIMPORT_LIB=${VELTRANO_IMPORT_LIB_${name}} -DDLL=${name}.dll
                 -DDEF=${def} -P ${CMAKE_CURRENT_LIST_DIR}/delay_import_def.cmake
-        COMMAND ${CMAKE_DLLTOOL} --input-def ${def} --dllname ${name}.dll --output-delaylib ${lib}
+        # Made in its folder: the symbols dlltool names after it hold no path of the build machine.
+        COMMAND ${CMAKE_DLLTOOL} --input-def ${def} --dllname ${name}.dll --output-delaylib lib${name}.a
+        WORKING_DIRECTORY ${VELTRANO_DELAY_IMPORT_DIR}
         DEPENDS ${VELTRANO_IMPORT_LIB_${name}} ${CMAKE_CURRENT_LIST_DIR}/delay_import_def.cmake
         COMMENT "Delay-import library for ${name}.dll"
         VERBATIM)
@@ -42,7 +45,10 @@ function(veltrano_take_dlls_from_system_folder target)
     get_target_property(libs veltrano_delay_imports VELTRANO_LIBS)
     get_target_property(allowed veltrano_delay_imports VELTRANO_DIRECT_IMPORTS)
     target_sources(${target} PRIVATE ${PROJECT_SOURCE_DIR}/win32/dll_search.cpp)
-    target_link_directories(${target} BEFORE PRIVATE ${dir})
+    # By a path relative to the folder the executable is linked in: the linker orders the import
+    # data by the libraries' paths, which would otherwise depend on where the build folder lies.
+    file(RELATIVE_PATH dir ${CMAKE_CURRENT_BINARY_DIR} ${dir})
+    target_link_options(${target} BEFORE PRIVATE -L${dir})
     add_dependencies(${target} veltrano_delay_imports)
     set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${libs})
     # Checked on the built file: a direct import of anything else (a MinGW runtime DLL, or a

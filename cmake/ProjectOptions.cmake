@@ -21,5 +21,9 @@ endif()
 if(WIN32 AND NOT MSVC)
     # A self-contained executable: no MinGW runtime DLLs beside it.
     add_link_options(-static -static-libgcc -static-libstdc++)
+    # The same source gives the same executables wherever and whenever it is built: the linker
+    # writes no time stamp, and no path of the build machine goes in (__FILE__, debug info).
+    add_link_options(-Wl,--no-insert-timestamp)
+    add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${PROJECT_SOURCE_DIR}=.;-ffile-prefix-map=${PROJECT_BINARY_DIR}=build>")
     add_compile_definitions(WIN32_LEAN_AND_MEAN NOMINMAX _WIN32_WINNT=0x0601)
 endif()

@@ -1,64 +1,64 @@
 ; The Windows installer: a per-user install of the files the ZIP holds, with Start menu shortcuts
 ; and an Apps & features entry. Built by the package target (installer.cmake) with
 ;   makensis -DVERSION=1.0.0.1 -DFILES=<the package's staged folder> -DICON=<icon107.ico>
-;            -DOUTFILE=<...-setup.exe> veltrano.nsi
+;            -DUNINSTALLER=<Uninstall.exe from uninstall.nsi> -DOUTFILE=<...-setup.exe> veltrano.nsi
 ; Silent for a rollout: Setup.exe /S [/D=C:\Other\Folder], Uninstall.exe /S.
+; An earlier install stays whole until this one can take its place: nothing is written or removed
+; while Veltrano runs, the files are written over or beside it, the entry is rewritten last, and
+; only then an earlier install in another folder is removed.
 
-Unicode true
-!include LogicLib.nsh
-; The programs are 64-bit: so is the installer, which then sees the registry and folders they see.
-Target amd64-unicode
-SetCompressor /SOLID lzma
-; No administrator rights: everything goes into the user's own folders and registry.
-RequestExecutionLevel user
-ManifestSupportedOS all
-
-!define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Veltrano"
-!define PUBLISHER "The Veltrano developers"
+!include veltrano.nsh
 
 Name "Veltrano ${VERSION}"
 OutFile "${OUTFILE}"
 Icon "${ICON}"
-UninstallIcon "${ICON}"
 ; Where Windows puts per-user programs; an earlier install is replaced where it is.
 InstallDir "$LOCALAPPDATA\Programs\Veltrano"
 InstallDirRegKey HKCU "${UNINSTALL_KEY}" "InstallLocation"
 ShowInstDetails nevershow
-ShowUninstDetails nevershow
-
-VIProductVersion "${VERSION}"
-VIAddVersionKey "ProductName" "Veltrano Lighting Console"
-VIAddVersionKey "CompanyName" "${PUBLISHER}"
 VIAddVersionKey "FileDescription" "Veltrano ${VERSION} Setup"
-VIAddVersionKey "FileVersion" "${VERSION}"
-VIAddVersionKey "ProductVersion" "${VERSION}"
-VIAddVersionKey "LegalCopyright" "Copyright (C) 2026 ${PUBLISHER}"
 
-Page directory
+; Veltrano may have been started while the folder was chosen.
+Page directory "" "" CloseVeltranoFirst
 Page instfiles
-UninstPage uninstConfirm
-UninstPage instfiles
+
+Var earlier     ; the folder of an earlier install, or ""
+Var earlierCreated
+Var created     ; CREATED_FOLDER_VALUE of this install
+
+Function .onInit
+    Call CloseVeltranoFirst
+FunctionEnd
+
+!macro INSTALL_FILE NAME
+    File "${FILES}\${NAME}"
+!macroend
 
 Section "Veltrano"
-    ; An earlier install, maybe in another folder (/D=), goes first, with its own uninstaller:
-    ; it knows what it added. Run in place (_?=) it waits for itself, and leaves itself behind.
-    ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
-    ${If} $0 != ""
-    ${AndIf} ${FileExists} "$0\Uninstall.exe"
-        ExecWait '"$0\Uninstall.exe" /S _?=$0'
-        Delete "$0\Uninstall.exe"
-        RMDir "$0"
+    ReadRegStr $earlier HKCU "${UNINSTALL_KEY}" "InstallLocation"
+    ReadRegStr $earlierCreated HKCU "${UNINSTALL_KEY}" "${CREATED_FOLDER_VALUE}"
+    ; The outermost folder of $INSTDIR that is not there yet; over an earlier install in the same
+    ; folder, what that one created.
+    ${If} $earlier == $INSTDIR
+        StrCpy $created $earlierCreated
+    ${Else}
+        StrCpy $created ""
+        StrCpy $0 $INSTDIR
+        ${Do}
+            ${If} $0 == ""
+            ${OrIf} ${FileExists} "$0\*.*"
+                ${Break}
+            ${EndIf}
+            StrCpy $created $0
+            ${GetParent} $0 $0
+        ${Loop}
     ${EndIf}
 
+    ; Started from the shortcuts, the programs' current folder is their own.
     SetOutPath "$INSTDIR"
-    File "${FILES}\Veltrano.exe"
-    File "${FILES}\VeltranoDemo.exe"
-    File "${FILES}\README.txt"
-    File "${FILES}\LICENSE"
-    File "${FILES}\70-veltrano-converter.rules"
-    WriteUninstaller "$INSTDIR\Uninstall.exe"
+    !insertmacro VELTRANO_FILES INSTALL_FILE
+    File "/oname=Uninstall.exe" "${UNINSTALLER}"
 
-    ; Started from the shortcuts, the programs' current folder is their own (SetOutPath above).
     CreateShortcut "$SMPROGRAMS\Veltrano.lnk" "$INSTDIR\Veltrano.exe"
     CreateShortcut "$SMPROGRAMS\Veltrano Demo.lnk" "$INSTDIR\VeltranoDemo.exe"
 
@@ -66,7 +66,6 @@ Section "Veltrano"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\Veltrano.exe,0"
-    WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
     WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\Uninstall.exe"'
     WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\Uninstall.exe" /S'
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
@@ -74,19 +73,27 @@ Section "Veltrano"
     ; Apps & features shows the size in kilobytes.
     SectionGetSize 0 $1
     WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $1
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "${CREATED_FOLDER_VALUE}" $created
+    ; Last: the install is whole, and the entry now leads to it.
+    WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
+
+    ; The earlier install in another folder goes now, with the folders it created, by the names
+    ; this installer knows.
+    ${If} $earlier != ""
+    ${AndIf} $earlier != $INSTDIR
+        StrCpy $R0 $earlier
+        StrCpy $R1 $earlierCreated
+        Call RemoveInstalledFiles
+    ${EndIf}
 SectionEnd
 
-; Removes what the section above added, by name, and the folder only if nothing else is left in it.
-Section "Uninstall"
-    Delete "$SMPROGRAMS\Veltrano.lnk"
-    Delete "$SMPROGRAMS\Veltrano Demo.lnk"
-    DeleteRegKey HKCU "${UNINSTALL_KEY}"
-
-    Delete "$INSTDIR\Veltrano.exe"
-    Delete "$INSTDIR\VeltranoDemo.exe"
-    Delete "$INSTDIR\README.txt"
-    Delete "$INSTDIR\LICENSE"
-    Delete "$INSTDIR\70-veltrano-converter.rules"
-    Delete "$INSTDIR\Uninstall.exe"
-    RMDir "$INSTDIR"
-SectionEnd
+; A failed install into a new folder removes what it wrote there; the earlier install and its
+; entry stay as they were.
+Function .onInstFailed
+    ReadRegStr $0 HKCU "${UNINSTALL_KEY}" "InstallLocation"
+    ${If} $0 != $INSTDIR
+        StrCpy $R0 $INSTDIR
+        StrCpy $R1 $created
+        Call RemoveInstalledFiles
+    ${EndIf}
+FunctionEnd

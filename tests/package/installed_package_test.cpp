@@ -1,6 +1,6 @@
 // The installer run silently as a venue's IT runs it (/S): into the user's programs folder, then
-// into another (/D=), which replaces the first install. The installed Veltrano.exe keeps a planted
-// HID.DLL out; the uninstaller removes what the installer added and nothing else.
+// into new folders (/D=), which replaces the first install, never while Veltrano runs. The installed
+// Veltrano.exe keeps a planted HID.DLL out; the uninstaller removes what the installer added.
 
 #include <windows.h>
 
@@ -42,25 +42,59 @@ DWORD RunToItsEnd(const std::string& path, const std::string& arguments)
     return WaitForExit(program);
 }
 
+// Installed in `folder`, whole: its files, its uninstaller, its shortcuts and its Apps & features entry.
+void ExpectInstalledIn(const std::string& folder, const std::string& menu)
+{
+    EXPECT_EQ(Files(folder), (std::set<std::string>{"70-veltrano-converter.rules", "LICENSE", "README.txt",
+                                                     "THIRD-PARTY-NOTICES.txt", "Uninstall.exe", "Veltrano.exe",
+                                                     "VeltranoDemo.exe"}));
+    EXPECT_NE(ReadWholeFile(menu + "Veltrano.lnk").find(folder + "\\Veltrano.exe"), std::string::npos);
+    EXPECT_NE(ReadWholeFile(menu + "Veltrano Demo.lnk").find(folder + "\\VeltranoDemo.exe"), std::string::npos);
+    EXPECT_EQ(Registered("InstallLocation"), folder);
+    EXPECT_EQ(Registered("DisplayVersion"), VELTRANO_PACKAGE_VERSION);
+    EXPECT_EQ(Registered("DisplayIcon"), folder + "\\Veltrano.exe,0");
+    EXPECT_EQ(Registered("UninstallString"), "\"" + folder + "\\Uninstall.exe\"");
+}
+
+// As from Apps & features: the uninstaller hands over to a copy of itself in TEMP, which removes
+// the entry last, and ends.
+void Uninstall(const std::string& folder)
+{
+    ASSERT_EQ(RunToItsEnd(folder + "\\Uninstall.exe", " /S"), 0u);
+    HKEY key = nullptr;
+    for (int i = 0; i < 300 && RegOpenKeyExA(HKEY_CURRENT_USER, UNINSTALL_KEY, 0, KEY_READ, &key) == ERROR_SUCCESS; ++i) {
+        RegCloseKey(key);
+        Sleep(100);
+    }
+}
+
 TEST(InstalledPackage, InstallsForTheUserReplacesAnEarlierInstallAndUninstallsWhatItAdded)
 {
     const std::string installer = ProgramPath("VELTRANO_INSTALLER"), local = std::getenv("LOCALAPPDATA");
-    const std::string first = local + "\\Programs\\Veltrano", folder = local + "\\Show Tools\\Veltrano";
+    const std::string first = local + "\\Programs\\Veltrano", folder = local + "\\Show Tools\\Lights\\Veltrano";
     const std::string menu = std::getenv("APPDATA") + std::string("\\Microsoft\\Windows\\Start Menu\\Programs\\");
     std::filesystem::remove_all(local + "\\Show Tools");  // what a failed run left
     RegDeleteTreeA(HKEY_CURRENT_USER, UNINSTALL_KEY);
 
     ASSERT_EQ(RunToItsEnd(installer, " /S"), 0u);
-    EXPECT_TRUE(std::filesystem::exists(first + "\\Veltrano.exe"));
+    ExpectInstalledIn(first, menu);
+
+    // While Veltrano runs, neither changes anything, and a rollout learns so from the exit code.
+    {
+        RunningProgram program = Launch(first + "\\Veltrano.exe");
+        EXPECT_NE(program.window, nullptr);
+        EXPECT_NE(RunToItsEnd(installer, " /S /D=" + folder), 0u);
+        ExpectInstalledIn(first, menu);
+        EXPECT_FALSE(std::filesystem::exists(local + "\\Show Tools"));
+        EXPECT_NE(RunToItsEnd(first + "\\Uninstall.exe", " /S"), 0u);
+        ExpectInstalledIn(first, menu);
+        PostMessageA(program.window, WM_COMMAND, MAKEWPARAM(ID_MENU_EXIT, 0), 0);
+        EXPECT_EQ(WaitForExit(program), 0u);
+    }
+
     ASSERT_EQ(RunToItsEnd(installer, " /S /D=" + folder), 0u);
     EXPECT_FALSE(std::filesystem::exists(first)) << "the first install is left";
-    EXPECT_EQ(Files(folder), (std::set<std::string>{"70-veltrano-converter.rules", "LICENSE", "README.txt",
-                                                     "Uninstall.exe", "Veltrano.exe", "VeltranoDemo.exe"}));
-    EXPECT_NE(ReadWholeFile(menu + "Veltrano.lnk").find(folder + "\\Veltrano.exe"), std::string::npos);
-    EXPECT_NE(ReadWholeFile(menu + "Veltrano Demo.lnk").find(folder + "\\VeltranoDemo.exe"), std::string::npos);
-    EXPECT_EQ(Registered("DisplayVersion"), VELTRANO_PACKAGE_VERSION);
-    EXPECT_EQ(Registered("DisplayIcon"), folder + "\\Veltrano.exe,0");
-    EXPECT_EQ(Registered("UninstallString"), "\"" + folder + "\\Uninstall.exe\"");
+    ExpectInstalledIn(folder, menu);
 
     // Beside a planted HID.DLL, which is also a file of the user's that the uninstaller must keep.
     ASSERT_TRUE(CopyFileA(PackagedProgram("hid.dll").c_str(), (folder + "\\hid.dll").c_str(), FALSE));
@@ -72,16 +106,16 @@ TEST(InstalledPackage, InstallsForTheUserReplacesAnEarlierInstallAndUninstallsWh
         EXPECT_EQ(WaitForExit(program), 0u);
     }
 
-    // As from Apps & features: the uninstaller hands over to a copy of itself in TEMP and ends.
-    ASSERT_EQ(RunToItsEnd(folder + "\\Uninstall.exe", " /S"), 0u);
-    for (int i = 0; i < 300 && std::filesystem::exists(folder + "\\Uninstall.exe"); ++i) {
-        Sleep(100);
-    }
+    Uninstall(folder);
     EXPECT_EQ(Files(folder), std::set<std::string>{"hid.dll"}) << "no mark either: the planted DLL was not loaded";
     EXPECT_FALSE(std::filesystem::exists(menu + "Veltrano.lnk") || std::filesystem::exists(menu + "Veltrano Demo.lnk"));
-    HKEY key = nullptr;
-    EXPECT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, UNINSTALL_KEY, 0, KEY_READ, &key), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(Registered("InstallLocation"), "<missing>");
+
+    // Without a file of the user's in it, the folders the install created go with it.
     std::filesystem::remove_all(local + "\\Show Tools");
+    ASSERT_EQ(RunToItsEnd(installer, " /S /D=" + folder), 0u);
+    Uninstall(folder);
+    EXPECT_FALSE(std::filesystem::exists(local + "\\Show Tools"));
 }
 
 }  // namespace
