@@ -14,8 +14,9 @@
 
 namespace {
 
-// Where the notice of the converter ("DMX Converter not found!") is centred.
-constexpr RECT NOT_FOUND_TEXT_RECT{270, 0, 550, 20};
+// Where the notice of the converter ("DMX Converter not found!", "DMX Converter not answering!")
+// is centred: wide enough for the longer of the two.
+constexpr RECT NOTICE_TEXT_RECT{270, 0, 550, 20};
 constexpr int EDIT_FRAME_MARGIN = 3;
 
 RECT ToRect(const PanelRect& r)
@@ -175,7 +176,7 @@ void ConsoleWindow::OnPaint()
         LoadStringA(instance_,
                     notice_ == ConverterNotice::NotFound ? IDS_CONVERTER_NOT_FOUND : IDS_CONVERTER_NOT_ANSWERING, text,
                     sizeof(text));
-        RECT where = NOT_FOUND_TEXT_RECT;
+        RECT where = NOTICE_TEXT_RECT;
         DrawTextA(dc, text, -1, &where, DT_CENTER);
     }
     for (const PanelRect& box : {fadeEditRect, presetEditRect}) {
@@ -210,7 +211,7 @@ void ConsoleWindow::Show(ConverterNotice shown)
 {
     notice_ = shown;
     if (Window() != nullptr) {
-        RECT notice = NOT_FOUND_TEXT_RECT;
+        RECT notice = NOTICE_TEXT_RECT;
         InvalidateRect(Window(), &notice, TRUE);
     }
 }
